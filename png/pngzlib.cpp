@@ -1,0 +1,53 @@
+#include "png/pngzlib.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// zlib's largest block is a few hundred KiB (the deflate window and hash tables); anything far
+// beyond that is a damaged request, refused before the heap sees it.
+constexpr size_t LargestZlibBlock = size_t{1} << 30;
+
+int64_t LiveBlocks = 0;
+int64_t AllocationsUntilFailure = 0;
+
+bool InjectedFailure() {
+  if (AllocationsUntilFailure == 0)
+    return false;
+  if (AllocationsUntilFailure > 1) {
+    --AllocationsUntilFailure;
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+voidpf ZlibAlloc(voidpf, uInt Items, uInt Size) {
+  size_t Bytes = 0;
+  if (__builtin_mul_overflow(static_cast<size_t>(Items), static_cast<size_t>(Size), &Bytes) ||
+      Bytes > LargestZlibBlock || InjectedFailure())
+    return Z_NULL;
+  voidpf Block = std::malloc(Bytes == 0 ? 1 : Bytes);
+  if (Block != Z_NULL)
+    ++LiveBlocks;
+  return Block;
+}
+
+void ZlibFree(voidpf, voidpf Address) {
+  if (Address == Z_NULL)
+    return;
+  --LiveBlocks;
+  std::free(Address);
+}
+
+void PrepareZlibStream(z_stream& Stream) {
+  std::memset(&Stream, 0, sizeof Stream);
+  Stream.zalloc = ZlibAlloc;
+  Stream.zfree = ZlibFree;
+}
+
+int64_t ZlibLiveBlocks() { return LiveBlocks; }
+
+void ZlibFailAllocationsFrom(int64_t Nth) { AllocationsUntilFailure = Nth < 0 ? 0 : Nth; }

@@ -1,0 +1,250 @@
+#include "png/pngimage.h"
+#include "tests/support/allocation_probe.h"
+#include "tests/support/testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <random>
+
+namespace {
+
+const TBytes IendChunk{0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+constexpr int64_t FrameHeaderSize = 8;
+
+TBytes RandomBytes(size_t Size, unsigned Seed) {
+  std::mt19937 Generator(Seed);
+  TBytes Bytes(Size);
+  for (auto& Byte : Bytes)
+    Byte = static_cast<uint8_t>(Generator());
+  return Bytes;
+}
+
+// The whole chunk as a PNG writer lays it out, CRC computed by zlib as an independent oracle.
+TBytes FramedChunk(const char* Type, const TBytes& Body) {
+  TBytes Chunk;
+  const auto Size = static_cast<uint32_t>(Body.size());
+  for (int Shift = 24; Shift >= 0; Shift -= 8)
+    Chunk.push_back(static_cast<uint8_t>(Size >> Shift));
+  Chunk.insert(Chunk.end(), Type, Type + 4);
+  Chunk.insert(Chunk.end(), Body.begin(), Body.end());
+  const uLong Crc = crc32(0, Chunk.data() + 4, static_cast<uInt>(Chunk.size() - 4));
+  for (int Shift = 24; Shift >= 0; Shift -= 8)
+    Chunk.push_back(static_cast<uint8_t>(Crc >> Shift));
+  return Chunk;
+}
+
+// Loads a framed chunk as the stream reader hands it over: stream at the body, type and
+// length taken from the frame.
+bool LoadFramed(TChunk& Chunk, TMemoryStream& Stream, int32_t Size) {
+  Stream.SetPosition(FrameHeaderSize);
+  TChunkTag Tag{};
+  std::copy_n(Stream.Memory() + 4, 4, Tag.begin());
+  return Chunk.LoadChunk(Stream, Tag, Size);
+}
+
+TEST(ByteOrder, SwapsFourAndTwoBytes) {
+  EXPECT_EQ(SwapBytes32(0x11223344u), 0x44332211u);
+  EXPECT_EQ(SwapBytes32(0x000000FFu), 0xFF000000u);
+  EXPECT_EQ(SwapBytes16(0xAABB1122u), 0x2211u);
+  EXPECT_EQ(SwapBytes16(0x00FFu), 0xFF00u);
+}
+
+TEST(Crc32, MatchesTheStandardCheckValueAndZlib) {
+  const char Check[] = "123456789";
+  EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, Check, 9), 0xCBF43926u);
+  for (const size_t Size : {1u, 2u, 255u, 4096u, 100000u}) {
+    const TBytes Data = RandomBytes(Size, static_cast<unsigned>(Size));
+    EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, Data.data(), static_cast<int32_t>(Size)),
+              crc32(0, Data.data(), static_cast<uInt>(Size)))
+        << Size;
+  }
+  EXPECT_EQ(UpdateCrc32(0x12345678u, Check, 0), 0x12345678u);
+  EXPECT_EQ(UpdateCrc32(0x12345678u, Check, -1), 0x12345678u);
+}
+
+TEST(ChunkTag, TextStopsAtTheFirstZeroByte) {
+  EXPECT_EQ(ChunkTagText(ChunkTagOf("IHDR")), "IHDR");
+  EXPECT_EQ(ChunkTagText({'a', 0, 'b', 'c'}), "a");
+  EXPECT_EQ(ChunkTagText({0, 'I', 'D', 'T'}), "");
+}
+
+TEST(Chunk, IendIsWrittenAsItsTwelveBytes) {
+  TChunkIEND End(nullptr);
+  TMemoryStream Stream;
+  EXPECT_TRUE(End.SaveChunk(Stream));
+  EXPECT_EQ(StreamBytes(Stream), IendChunk);
+}
+
+TEST(Chunk, IendLoadsAndABadCrcRaisesWithAnEmptyBody) {
+  TMemoryStream Good;
+  FillStream(Good, IendChunk);
+  TChunkIEND End(nullptr);
+  EXPECT_TRUE(LoadFramed(End, Good, 0));
+  EXPECT_EQ(Good.GetPosition(), 12);
+
+  TBytes Damaged = IendChunk;
+  Damaged.back() ^= 0x01;
+  TMemoryStream Bad;
+  FillStream(Bad, Damaged);
+  try {
+    LoadFramed(End, Bad, 0);
+    FAIL() << "no exception";
+  } catch (const EPngInvalidCRC& Error) {
+    EXPECT_EQ(Error.Message(), PngMessage(MsgInvalidCRC));
+  }
+  EXPECT_EQ(End.ChunkBodySize(), 0);
+}
+
+TEST(Chunk, SavesAndLoadsBodiesOfManySizes) {
+  for (const size_t Size : {1u, 13u, 255u, 70000u}) {
+    const TBytes Body = RandomBytes(Size, 7);
+    TMemoryStream Stream;
+    FillStream(Stream, FramedChunk("teXt", Body));
+    TChunk Loaded(nullptr);
+    ASSERT_TRUE(LoadFramed(Loaded, Stream, static_cast<int32_t>(Size)));
+    EXPECT_EQ(TBytes(Loaded.ChunkBody(), Loaded.ChunkBody() + Size), Body);
+
+    Loaded.ChunkTag = ChunkTagOf("teXt");
+    TMemoryStream Saved;
+    Loaded.SaveChunk(Saved);
+    EXPECT_EQ(StreamBytes(Saved), FramedChunk("teXt", Body)) << Size;
+  }
+}
+
+TEST(Chunk, ACrcFailureKeepsTheBodyRead) {
+  TBytes Framed = FramedChunk("zzZz", {1, 2, 3});
+  Framed[9] ^= 0xFF;
+  TMemoryStream Stream;
+  FillStream(Stream, Framed);
+  TChunk Chunk(nullptr);
+  EXPECT_THROW(LoadFramed(Chunk, Stream, 3), EPngInvalidCRC);
+  EXPECT_EQ(Chunk.ChunkBodySize(), 3);
+  EXPECT_EQ(Chunk.ChunkBody()[1], 2 ^ 0xFF);
+}
+
+struct TFrameCase {
+  const char* Name;
+  int32_t Size;    // the length the frame claims
+  size_t Present;  // bytes after the frame header that the stream holds
+};
+
+class FrameRule : public testing::TestWithParam<TFrameCase> {};
+
+// A length with the top bit set, or a body and CRC longer than the stream, is an unexpected end
+// that allocates nothing for the claimed body and leaves the chunk's body empty.
+TEST_P(FrameRule, RaisesUnexpectedEndBeforeAllocating) {
+  const TFrameCase& Case = GetParam();
+  TBytes Bytes = FramedChunk("abCD", RandomBytes(Case.Present, 3));
+  Bytes.resize(FrameHeaderSize + Case.Present);
+  TMemoryStream Stream;
+  FillStream(Stream, Bytes);
+  TChunk Chunk(nullptr);
+  Chunk.ResizeBody(5);
+  ResetLargestAllocation();
+  try {
+    LoadFramed(Chunk, Stream, Case.Size);
+    FAIL() << "no exception";
+  } catch (const EPngUnexpectedEnd& Error) {
+    EXPECT_EQ(Error.Message(), PngMessage(MsgUnexpectedEnd));
+  }
+  EXPECT_EQ(Chunk.ChunkBodySize(), 0);
+  EXPECT_LT(LargestAllocation(), 4096u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, FrameRule,
+    testing::Values(TFrameCase{"TopBitLength", INT32_MIN, 30},
+                    TFrameCase{"LengthFFFFFFF4", -12, 30},
+                    TFrameCase{"BodyLongerThanStream", 100000000, 30},
+                    TFrameCase{"CrcCutShort", 4, 6}, TFrameCase{"NoCrcAtAll", 4, 4},
+                    TFrameCase{"EmptyBodyNoCrc", 0, 2}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// A stream whose size promises more than its reads deliver (a file that shrank): only bytes that
+// were read are ever used.
+TEST(FrameRule, ShortReadsInsideTheBodyOrCrcAreAnUnexpectedEnd) {
+  const TBytes Framed = FramedChunk("abCD", RandomBytes(40, 5));
+  for (const int64_t Delivered : {FrameHeaderSize + 10, FrameHeaderSize + 42}) {
+    TTrickleStream Stream(7, Delivered);
+    FillStream(Stream, Framed);
+    Stream.ReadBuffer(TBytes(FrameHeaderSize).data(), FrameHeaderSize);
+    TChunk Chunk(nullptr);
+    EXPECT_THROW(Chunk.LoadChunk(Stream, ChunkTagOf("abCD"), 40), EPngUnexpectedEnd) << Delivered;
+  }
+}
+
+TEST(Chunk, AShortWriteIsAWriteError) {
+  TChunk Chunk(nullptr);
+  Chunk.ChunkTag = ChunkTagOf("abCD");
+  Chunk.ResizeBody(100);
+  TTrickleStream Full(16, INT64_MAX, 50);
+  EXPECT_THROW(Chunk.SaveChunk(Full), EWriteError);
+}
+
+TEST(Chunk, ResizeBodyKeepsTheBytesThatFit) {
+  TChunk Chunk(nullptr);
+  Chunk.ResizeBody(0);
+  EXPECT_EQ(Chunk.ChunkBodySize(), 0);
+  EXPECT_NE(Chunk.ChunkBody(), nullptr);
+  Chunk.ResizeBody(5);
+  for (uint8_t i = 0; i < 5; ++i)
+    Chunk.ChunkBody()[i] = static_cast<uint8_t>(10 + i);
+  Chunk.ResizeBody(3);
+  EXPECT_EQ(Chunk.ChunkBodySize(), 3);
+  EXPECT_EQ(TBytes(Chunk.ChunkBody(), Chunk.ChunkBody() + 3), (TBytes{10, 11, 12}));
+  EXPECT_THROW(Chunk.ResizeBody(-1), EOutOfMemory);
+}
+
+TEST(Chunk, AssignCopiesTagAndBody) {
+  TChunk Source(nullptr);
+  Source.ChunkTag = ChunkTagOf("abCD");
+  Source.ResizeBody(4);
+  std::copy_n("wxyz", 4, Source.ChunkBody());
+  TChunk Target(nullptr);
+  Target.ResizeBody(9);
+  Target.AssignChunk(Source);
+  EXPECT_EQ(Target.ChunkTag, Source.ChunkTag);
+  EXPECT_EQ(TBytes(Target.ChunkBody(), Target.ChunkBody() + Target.ChunkBodySize()),
+            (TBytes{'w', 'x', 'y', 'z'}));
+}
+
+TEST(Chunk, ConstructionTakesTheTagFromTheClassName) {
+  TPNGObject Image;
+  const TChunkIHDR Header(&Image);
+  EXPECT_EQ(Header.ChunkTag, ChunkTagOf("IHDR"));
+  EXPECT_EQ(Header.ChunkTypeName(), "IHDR");
+  EXPECT_EQ(Header.OwnerImage(), &Image);
+  EXPECT_EQ(Header.ChunkBodySize(), 0);
+  const TChunk Plain(&Image);
+  EXPECT_EQ(Plain.ChunkTag, (TChunkTag{0, 0, 0, 0}));
+  EXPECT_EQ(Plain.ChunkTypeName(), "");
+  EXPECT_EQ(TChunkzTXt(nullptr).ChunkTag, ChunkTagOf("zTXt"));
+}
+
+TEST(OwnerHeader, IsTheFirstChunkCheckedAsAHeader) {
+  TPNGObject Image;
+  TChunk Probe(&Image);
+  EXPECT_EQ(Probe.OwnerHeader(), nullptr);
+  EXPECT_EQ(TChunk(nullptr).OwnerHeader(), nullptr);
+
+  Image.ChunkList.Add(new TChunkIHDR(&Image));
+  EXPECT_EQ(Probe.OwnerHeader(), Image.ChunkList.Item(0));
+
+  Image.Clear();
+  Image.ChunkList.Add(new TChunkIEND(&Image));
+  EXPECT_THROW(Probe.OwnerHeader(), EInvalidCast);
+}
+
+TEST(ChunkCast, HonoursDescendants) {
+  TChunkzTXt Compressed(nullptr);
+  TChunk* AsChunk = &Compressed;
+  EXPECT_EQ(ChunkCast<TChunktEXt>(AsChunk), &Compressed);
+  EXPECT_EQ(ChunkCast<TChunk>(AsChunk), &Compressed);
+  EXPECT_EQ(ChunkCast<TChunkzTXt>(static_cast<TChunk*>(nullptr)), nullptr);
+  TChunktEXt Text(nullptr);
+  EXPECT_THROW(ChunkCast<TChunkzTXt>(static_cast<TChunk*>(&Text)), EInvalidCast);
+}
+
+} // namespace
