@@ -38,6 +38,20 @@ public:
   using EStreamError::EStreamError;
 };
 
+// An object that can take the contents of another. Assign hands over to the source's AssignTo;
+// where neither side knows the other, the assignment fails with the platform's conversion error.
+class TPersistent {
+public:
+  TPersistent() = default;
+  TPersistent(const TPersistent&) = delete;
+  TPersistent& operator=(const TPersistent&) = delete;
+  virtual ~TPersistent() = default;
+
+  virtual std::string ClassName() const = 0;
+  virtual void AssignTo(TPersistent& Dest);
+  virtual void Assign(TPersistent& Source);
+};
+
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream {

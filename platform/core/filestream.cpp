@@ -23,6 +23,16 @@ int OpenFlags(uint16_t Mode) {
   }
 }
 
+// Runs a read or write system call again when a signal interrupted it.
+template <class Call>
+ssize_t RetryInterrupted(Call SystemCall) {
+  ssize_t Result;
+  do {
+    Result = SystemCall();
+  } while (Result < 0 && errno == EINTR);
+  return Result;
+}
+
 } // namespace
 
 TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName) {
@@ -42,10 +52,8 @@ TFileStream::~TFileStream() { ::close(FHandle); }
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0)
     return 0;
-  ssize_t Got;
-  do {
-    Got = ::read(FHandle, Buffer, static_cast<size_t>(Count));
-  } while (Got < 0 && errno == EINTR);
+  const ssize_t Got =
+      RetryInterrupted([&] { return ::read(FHandle, Buffer, static_cast<size_t>(Count)); });
   if (Got < 0)
     throw EReadError("Stream read error on " + Describe() + ": " + SystemReason());
   return static_cast<int32_t>(Got);
@@ -54,10 +62,8 @@ int32_t TFileStream::Read(void* Buffer, int32_t Count) {
 int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
   if (Count <= 0)
     return 0;
-  ssize_t Put;
-  do {
-    Put = ::write(FHandle, Buffer, static_cast<size_t>(Count));
-  } while (Put < 0 && errno == EINTR);
+  const ssize_t Put =
+      RetryInterrupted([&] { return ::write(FHandle, Buffer, static_cast<size_t>(Count)); });
   if (Put < 0)
     throw EWriteError("Stream write error on " + Describe() + ": " + SystemReason());
   return static_cast<int32_t>(Put);

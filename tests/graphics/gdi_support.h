@@ -1,0 +1,33 @@
+// Small helpers for graphics tests: bitmaps made from pixel lists and read back as colours.
+#pragma once
+
+#include "platform/graphics/gdi.h"
+
+#include <vector>
+
+using TColors = std::vector<COLORREF>;
+
+// A memory context holding a bitmap, both released when the object goes.
+class TTestSurface {
+public:
+  explicit TTestSurface(HBITMAP Bitmap);
+  ~TTestSurface();
+  TTestSurface(const TTestSurface&) = delete;
+  TTestSurface& operator=(const TTestSurface&) = delete;
+
+  HDC DC() const { return FDC; }
+  HBITMAP Bitmap() const { return FBitmap; }
+  // Every pixel's colour, rows from the top.
+  TColors Pixels(int Width, int Height) const;
+  void Fill(int Width, int Height, const TColors& Colors) const;
+
+private:
+  HBITMAP FBitmap;
+  HDC FDC;
+  HGDIOBJ FPrevious;
+};
+
+BITMAPINFO InfoOf(int Width, int Height, int BitCount, const TColors& Table = {});
+HBITMAP NewSection(int Width, int Height, int BitCount, const TColors& Table = {},
+                   void** Bits = nullptr);
+HBITMAP NewScreenBitmap(int Width, int Height);
