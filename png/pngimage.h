@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/core/classes.h"
+#include "platform/graphics/graphics.h"
 #include "png/pnglang.h"
 
 #include <zlib.h>
@@ -147,52 +148,242 @@ T* ChunkCast(TChunk* Chunk) {
   return static_cast<T*>(Chunk);
 }
 
-// The standard chunk classes. Their behaviour comes with the parts of the codec that need it;
-// until then they load and save like the base class.
+// PNG colour types.
+constexpr uint8_t COLOR_GRAYSCALE = 0;
+constexpr uint8_t COLOR_RGB = 2;
+constexpr uint8_t COLOR_PALETTE = 3;
+constexpr uint8_t COLOR_GRAYSCALEALPHA = 4;
+constexpr uint8_t COLOR_RGBALPHA = 6;
+
+// The bytes a PNG row of PixelCount pixels takes, filter byte not counted; 0 for an unknown
+// colour type.
+int32_t RowSizeForPixels(int32_t PixelCount, uint8_t ColorType, uint8_t BitDepth);
+
+// True for the colour type and bit depth pairs the PNG standard allows.
+bool ValidColorAndDepth(uint8_t ColorType, uint8_t BitDepth);
+
 class TChunkIEND : public TChunkWithClass<TChunkIEND> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
 };
+
+// The header: the seven fields of the PNG header and the image memory they describe, a
+// bottom-up DIB section (24-bit blue, green, red, or 1/4/8-bit indexed through DibInfo's colour
+// table) with a separate top-down alpha plane for colour types 4 and 6.
 class TChunkIHDR : public TChunkWithClass<TChunkIHDR> {
 public:
   static const TChunkClass ClassInfo;
-  using TChunkWithClass::TChunkWithClass;
+  explicit TChunkIHDR(TPNGObject* Owner) : TChunkWithClass(Owner) {}
+  ~TChunkIHDR() override { FreeImageMemory(); }
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  // Builds the image memory for the header fields, zeroed; EPNGOutMemory when it cannot be had
+  // at full size, with nothing left half made.
+  void CreateImageMemory();
+  void FreeImageMemory();
+  // The header describes a valid image and its memory exists as it says (an image of no pixels
+  // needs none). Everything that touches pixels asks this first.
+  bool ImageMemoryUsable() const;
+  // The first byte of image row Row (0 = top) in the DIB, and of its alpha row.
+  uint8_t* ImageRow(uint32_t Row) const;
+  uint8_t* AlphaRow(uint32_t Row) const;
+  int BitCount() const { return DibInfo.bmiHeader.biBitCount; }
+  bool HasAlpha() const { return ColorType == COLOR_GRAYSCALEALPHA || ColorType == COLOR_RGBALPHA; }
+
+  HBITMAP DibHandle = nullptr;
+  HDC DibDC = nullptr;
+  bool PaletteMode = false;
+  BITMAPINFO DibInfo{};
+  int32_t RowStride = 0;
+  uint8_t* PixelBase = nullptr;
+  uint8_t* AlphaPlane = nullptr;
+  uint32_t Width = 0;
+  uint32_t Height = 0;
+  uint8_t BitDepth = 0;
+  uint8_t ColorType = 0;
+  uint8_t CompressionMethod = 0;
+  uint8_t FilterMethod = 0;
+  uint8_t InterlaceMethod = 0;
+
+private:
+  bool IsOwnersHeader() const;
+  void CheckFields();
+  void FillDibHeader(int BitCount, bool IndexedMode);
+  void ChooseDibFormat();
 };
+
+class TChunkIDAT;
+
+// A row decoder stores one unfiltered PNG row; a pass decoder one row of an Adam7 pass.
+using TRowDecoder = void (*)(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
+                             uint8_t* Alpha);
+using TPassDecoder = void (*)(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
+                              uint8_t* Alpha, uint8_t* Dest);
+
+// The image data. Loading the first IDAT chunk decodes the whole image, reading the IDAT chunks
+// that follow as the compressed data needs them.
 class TChunkIDAT : public TChunkWithClass<TChunkIDAT> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+
+  // The body length of the first IDAT chunk as read (the body itself is not kept).
+  int32_t FirstChunkBodySize = 0;
+  TChunkIHDR* HeaderChunk = nullptr;
+  int32_t DecodeWidth = 0;
+  int32_t DecodeHeight = 0;
+  uint32_t RowByteCount = 0;
+  uint32_t FilterStride = 0;
+
+private:
+  struct TReadState;
+  int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
+  void ReverseRowFilter(uint8_t* Current, const uint8_t* Previous) const;
+  void BuildGrayColorTable();
+  void DecodeNonInterlaced(TReadState& State);
+  void DecodeAdam7(TReadState& State);
+  void FinishLastChunk(TReadState& State);
 };
+
+// The Adam7 passes: starting row and column, row and column increments.
+struct TAdam7Pass {
+  int StartRow, StartColumn, RowStep, ColumnStep;
+};
+extern const TAdam7Pass Adam7Passes[7];
+
+// The PNG standard's Paeth predictor.
+uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft);
+
+TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth);
+TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth);
+
+// The palette. Its entries live in the header's colour table, gamma-corrected.
 class TChunkPLTE : public TChunkWithClass<TChunkPLTE> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  // The colour-table entry as blue | green << 8 | red << 16; EPngError beyond EntryCount.
+  uint32_t GetEntry(uint8_t Index) const;
+
+  int32_t EntryCount = 0;
 };
-class TChunkgAMA : public TChunkWithClass<TChunkgAMA> {
-public:
-  static const TChunkClass ClassInfo;
-  using TChunkWithClass::TChunkWithClass;
-};
+
+// The transparency chunk: a palette's alpha values, or the key sample of a grey or truecolour
+// image, kept as the body bytes in AlphaTable.
 class TChunktRNS : public TChunkWithClass<TChunktRNS> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  // The key colour as the image shows it (0 where there is no key); and the key to set, given
+  // as a shown colour.
+  COLORREF GetKeyColor() const;
+  void SetKeyColor(COLORREF Color);
+  // A grey key of exactly 2 bytes or a truecolour key of exactly 6, each sample within the bit
+  // depth. Anything else is no key at all: the image is opaque.
+  bool HasValidKey() const;
+  // The palette entries the body speaks for: j < min(body length, palette entries).
+  int32_t PaletteEntriesCovered() const;
+  // Those of them whose alpha is below 255.
+  int TranslucentPaletteEntries() const;
+
+  bool BinaryTransparency = false;
+  std::array<uint8_t, 256> AlphaTable{};
+
+private:
+  uint16_t KeySample(int Index) const;
+  uint8_t ShownGrey(uint16_t Sample) const;
 };
+
+// The image gamma, times 100000, held as the 4-byte body itself.
+class TChunkgAMA : public TChunkWithClass<TChunkgAMA> {
+public:
+  static const TChunkClass ClassInfo;
+  explicit TChunkgAMA(TPNGObject* Owner);
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+
+  // 1 for a body that is not 4 bytes long, which is kept as read.
+  uint32_t GetGammaValue() const;
+  void SetGammaValue(uint32_t Value);
+  // True when the body is the 4 bytes of a value.
+  bool ValidBody() const { return ChunkBodySize() == 4; }
+
+private:
+  bool PrecedesPaletteAndData() const;
+};
+
+// e raised to Exponent times the logarithm of Base, 1 for exponent 0 and 0 for base 0.
+long double RaiseToPower(long double Base, long double Exponent);
+
 class TChunktIME : public TChunkWithClass<TChunktIME> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  uint16_t Year = 0;
+  uint8_t Month = 0;
+  uint8_t Day = 0;
+  uint8_t Hour = 0;
+  uint8_t Minute = 0;
+  uint8_t Second = 0;
 };
+
 class TChunktEXt : public TChunkWithClass<TChunktEXt> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  std::string Keyword;
+  std::string Text;
+
+protected:
+  // Splits the body at its first zero byte: the keyword before, the rest after. A body without
+  // one is all keyword. Returns the keyword's length.
+  size_t SplitKeyword();
 };
+
+// Limits on compressed text: what one zTXt chunk, and all of them in one image, may inflate to.
+constexpr size_t MaxZtxtChunkText = size_t{8} << 20;
+constexpr size_t MaxZtxtImageText = size_t{32} << 20;
+
+// A text stored deflate-compressed. A text that does not inflate, or would pass the limits, is
+// not decoded: Text stays empty and the chunk writes back its compressed body as read.
 class TChunkzTXt : public TChunkWithClass<TChunkzTXt, TChunktEXt> {
 public:
   static const TChunkClass ClassInfo;
   using TChunkWithClass::TChunkWithClass;
+
+  void AssignChunk(const TChunk& Source) override;
+  bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  bool SaveChunk(TStream& Stream) override;
+
+  // True when Text holds the decoded text; false when the body is kept as read.
+  bool TextDecoded = true;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -253,15 +444,43 @@ void FinalizePngImageUnit();
 // ---------------------------------------------------------------------------------------------
 // The PNG image.
 
-class TPNGObject {
-public:
-  TPNGObject() = default;
-  TPNGObject(const TPNGObject&) = delete;
-  TPNGObject& operator=(const TPNGObject&) = delete;
-  virtual ~TPNGObject();
+// The 8 bytes every PNG stream begins with.
+constexpr std::array<uint8_t, 8> PngSignature{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
-  // Frees every chunk and empties the list.
-  void Clear();
+enum TTransparencyKind { trOpaque, trColorKey, trAlpha };
+
+// Filter types, as bits of RowFilters.
+constexpr uint8_t pfNone = 1 << 0;
+constexpr uint8_t pfSub = 1 << 1;
+constexpr uint8_t pfUp = 1 << 2;
+constexpr uint8_t pfAverage = 1 << 3;
+constexpr uint8_t pfPaeth = 1 << 4;
+constexpr uint8_t AllRowFilters = pfNone | pfSub | pfUp | pfAverage | pfPaeth;
+
+constexpr uint32_t MinDataChunkSize = 65535;
+constexpr uint32_t MaxDataChunkSizeLimit = 0x7FFFFFFF;
+
+// The PNG image as a graphic of the picture framework: the list of its chunks, the gamma
+// tables, and the writer's settings. The header chunk, always first when there is one, owns the
+// pixels.
+class TPNGObject : public TGraphic {
+public:
+  static const TGraphicClass ClassInfo;
+
+  TPNGObject();
+  ~TPNGObject() override;
+
+  std::string ClassName() const override { return "TPNGObject"; }
+  void AssignTo(TPersistent& Dest) override;
+  void Assign(TPersistent& Source) override;
+  bool GetEmpty() override { return ChunkList.Count() == 0; }
+  int32_t GetHeight() override;
+  int32_t GetWidth() override;
+  // The image cannot be resized this way: both raise EPngError.
+  void SetHeight(int32_t Value) override;
+  void SetWidth(int32_t Value) override;
+  void LoadFromStream(TStream& Stream) override;
+  void SaveToStream(TStream& Stream) override;
 
   // Creates and raises an exception of class E with Text. It reads nothing of the image, so it
   // is static: a chunk without an owner can raise through it as well.
@@ -270,8 +489,50 @@ public:
     throw E(Text);
   }
 
+  // Frees every chunk, empties the list and makes the gamma tables identity.
+  void Clear();
+  void ResetGammaTables();
+  bool HasHeader() const;
+  // The header chunk; EPNGHeaderNotPresent without one.
+  TChunkIHDR& Header() const;
+  // The bytes of a full image row and the distance back to the previous pixel's byte; 0 and 0
+  // without a header.
+  void GetRowGeometry(int32_t& RowBytes, int32_t& Stride) const;
+  // Makes this image a copy of Source: settings, gamma tables and every chunk.
+  void CopyFromPNG(TPNGObject& Source);
+
+  TTransparencyKind TransparencyKind() const;
+  // The shown key colour of the first tRNS chunk, 0 without one.
+  COLORREF ImageKeyColor() const;
+
+  uint8_t GetRowFilters() const { return FRowFilters; }
+  void SetRowFilters(uint8_t Filters) { FRowFilters = Filters & AllRowFilters; }
+  uint8_t GetInterlaceKind() const { return FInterlaceKind; }
+  // Only 0 (none) and 1 (Adam7); other values change nothing.
+  void SetInterlaceKind(uint8_t Kind);
+  uint32_t GetMaxDataChunkSize() const { return FMaxDataChunkSize; }
+  // Clamped to 65535 .. 2^31 - 1.
+  void SetMaxDataChunkSize(uint32_t Value);
+
+  std::array<uint8_t, 256> GammaLut{};
+  std::array<uint8_t, 256> InverseGammaLut{};
+  HPALETTE ScratchPalette = nullptr;
+  uint8_t ZlibLevel = 7;
   TPNGList ChunkList{this};
+  // What this image's zTXt chunks have inflated so far, against MaxZtxtImageText.
+  size_t InflatedTextBytes = 0;
+
+private:
+  void ReadChunks(TStream& Stream);
+
+  uint8_t FRowFilters = pfSub;
+  uint32_t FMaxDataChunkSize = MinDataChunkSize;
+  uint8_t FInterlaceKind = 0;
 };
+
+// Registers TPNGObject with the picture framework for "PNG" files, and takes it out again.
+void RegisterPngGraphic();
+void UnregisterPngGraphic();
 
 // ---------------------------------------------------------------------------------------------
 // zlib stream helpers.

@@ -41,6 +41,10 @@ std::unique_ptr<TChunk> NewChunkOfType(TPNGObject* Owner, const TChunkTag& Tag) 
 void InitializePngImageUnit() {
   ReleaseChunkClasses();
   RegisterStandardChunkClasses();
+  RegisterPngGraphic();
 }
 
-void FinalizePngImageUnit() { ReleaseChunkClasses(); }
+void FinalizePngImageUnit() {
+  UnregisterPngGraphic();
+  ReleaseChunkClasses();
+}

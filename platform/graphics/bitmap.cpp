@@ -3,7 +3,9 @@
 #include "platform/graphics/gdiobjects.h"
 #include "platform/graphics/graphics.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -38,6 +40,23 @@ public:
 private:
   TScopedDC FDC;
   HGDIOBJ FPrevious;
+};
+
+// A new bitmap that is deleted unless it is handed on.
+class TNewBitmap {
+public:
+  explicit TNewBitmap(HBITMAP Handle) : FHandle(Handle) {}
+  ~TNewBitmap() {
+    if (FHandle != nullptr)
+      DeleteObject(FHandle);
+  }
+  TNewBitmap(const TNewBitmap&) = delete;
+  TNewBitmap& operator=(const TNewBitmap&) = delete;
+  HBITMAP Get() const { return FHandle; }
+  HBITMAP Release() { return std::exchange(FHandle, nullptr); }
+
+private:
+  HBITMAP FHandle;
 };
 
 HBITMAP Checked(HBITMAP Handle) {
@@ -108,6 +127,17 @@ void CopyTopLeft(HBITMAP From, HBITMAP To, int32_t Width, int32_t Height) {
   BitBlt(Target.Handle(), 0, 0, Width, Height, Source.Handle(), 0, 0, SRCCOPY);
 }
 
+// A truecolour bitmap made from an indexed one remembers the indexed table, so that going back
+// to an indexed format restores the very same colours.
+void KeepTable(HBITMAP From, HBITMAP To) {
+  const TBitmapObject& Source = *BitmapOf(From);
+  TBitmapObject& Target = *BitmapOf(To);
+  if (Target.BitCount > 8 && Target.Colors.empty()) {
+    Target.Colors = Source.Colors;
+    Target.ColorsBitCount = Source.ColorsBitCount;
+  }
+}
+
 void FillWhite(HBITMAP Bitmap, int32_t Width, int32_t Height) {
   TSelection Target(Bitmap);
   FillSolid(Target.Handle(), 0, 0, Width, Height, RGB(255, 255, 255));
@@ -118,8 +148,8 @@ TBitmapFileImage FileImageOf(HBITMAP Handle) {
   TBitmapFileImage Image;
   Image.Width = Bitmap.Width;
   Image.Height = Bitmap.Height;
-  const bool Indexed = !Bitmap.Colors.empty() && Bitmap.ColorsBitCount != 0;
-  Image.BitCount = Bitmap.Monochrome ? 1 : Indexed ? Bitmap.ColorsBitCount : 24;
+  const bool Indexed = Bitmap.DIBSection && Bitmap.BitCount <= 8;
+  Image.BitCount = Bitmap.Monochrome ? 1 : Indexed ? Bitmap.BitCount : 24;
   Image.Rows.resize(static_cast<size_t>(Image.RowBytes()) * static_cast<size_t>(Image.Height));
   BITMAPINFO Info = DIBInfo(Image.Width, -Image.Height, Image.BitCount);
   TScopedDC DC;
@@ -174,6 +204,8 @@ TBitmap::~TBitmap() { SetHandle(nullptr); }
 
 void TBitmap::SetHandle(HBITMAP Handle) {
   FCanvas.FreeContext();
+  FEmptyWidth = 0;
+  FEmptyHeight = 0;
   if (FHandle != nullptr && FHandle != Handle)
     DeleteObject(FHandle);
   FHandle = Handle;
@@ -181,6 +213,8 @@ void TBitmap::SetHandle(HBITMAP Handle) {
 
 HBITMAP TBitmap::ReleaseHandle() {
   FCanvas.FreeContext();
+  FEmptyWidth = 0;
+  FEmptyHeight = 0;
   HBITMAP Handle = FHandle;
   FHandle = nullptr;
   return Handle;
@@ -188,12 +222,12 @@ HBITMAP TBitmap::ReleaseHandle() {
 
 int32_t TBitmap::GetWidth() {
   const TBitmapObject* Bitmap = BitmapOf(FHandle);
-  return Bitmap != nullptr ? Bitmap->Width : 0;
+  return Bitmap != nullptr ? Bitmap->Width : FEmptyWidth;
 }
 
 int32_t TBitmap::GetHeight() {
   const TBitmapObject* Bitmap = BitmapOf(FHandle);
-  return Bitmap != nullptr ? Bitmap->Height : 0;
+  return Bitmap != nullptr ? Bitmap->Height : FEmptyHeight;
 }
 
 void TBitmap::SetWidth(int32_t Value) { Resize(Value, GetHeight()); }
@@ -205,17 +239,22 @@ void TBitmap::Resize(int32_t Width, int32_t Height) {
   if (Width == GetWidth() && Height == GetHeight() && FHandle != nullptr)
     return;
   if (Width <= 0 || Height <= 0) {
+    // Without pixels the bitmap remembers the size asked for, so that width and height can be
+    // set one after the other.
     FPendingFormat = GetPixelFormat();
     SetHandle(nullptr);
+    FEmptyWidth = std::max(Width, 0);
+    FEmptyHeight = std::max(Height, 0);
     return;
   }
   const TBitmapObject* Old = BitmapOf(FHandle);
-  HBITMAP Resized = NewBitmapOfFormat(GetPixelFormat(), Width, Height,
-                                      Old != nullptr ? Old->Colors : std::vector<RGBQUAD>{});
-  FillWhite(Resized, Width, Height);
+  TNewBitmap Resized(NewBitmapOfFormat(GetPixelFormat(), Width, Height,
+                                       Old != nullptr ? Old->Colors : std::vector<RGBQUAD>{}));
+  FCanvas.FreeContext();
+  FillWhite(Resized.Get(), Width, Height);
   if (FHandle != nullptr)
-    CopyTopLeft(FHandle, Resized, Width, Height);
-  SetHandle(Resized);
+    CopyTopLeft(FHandle, Resized.Get(), Width, Height);
+  SetHandle(Resized.Release());
 }
 
 TPixelFormat TBitmap::GetPixelFormat() const {
@@ -252,12 +291,13 @@ void TBitmap::SetPixelFormat(TPixelFormat Format) {
   const int32_t Width = GetWidth();
   const int32_t Height = GetHeight();
   FCanvas.FreeContext();
-  HBITMAP Converted = NewBitmapOfFormat(Format, Width, Height, {});
+  TNewBitmap Converted(NewBitmapOfFormat(Format, Width, Height, {}));
   if (Format == pfDevice)
-    CopyTopLeft(FHandle, Converted, Width, Height);
+    CopyTopLeft(FHandle, Converted.Get(), Width, Height);
   else
-    ReadInto(FHandle, Converted);
-  SetHandle(Converted);
+    ReadInto(FHandle, Converted.Get());
+  KeepTable(FHandle, Converted.Get());
+  SetHandle(Converted.Release());
 }
 
 COLORREF TBitmap::GetTransparentColor() {

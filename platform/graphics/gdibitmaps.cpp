@@ -56,14 +56,29 @@ std::vector<RGBQUAD> FixedTable(int BitCount) {
   return Table;
 }
 
+// The highest index an indexed bitmap's pixels use.
+uint32_t HighestIndexUsed(const TSurface& Surface) {
+  uint32_t Highest = 0;
+  for (int32_t Y = 0; Y < Surface.Height; ++Y)
+    for (int32_t X = 0; X < Surface.Width; ++X)
+      Highest = std::max(Highest, Surface.RawPixel(X, Y));
+  return Highest;
+}
+
+// An indexed bitmap whose pixels all fit the target depth keeps its indices and table.
+bool KeepsIndices(const TBitmapObject& Bitmap, int BitCount) {
+  return BitCount <= 8 && Bitmap.DIBSection && !Bitmap.Monochrome && Bitmap.BitCount <= 8 &&
+         (Bitmap.BitCount <= BitCount || HighestIndexUsed(Bitmap.Surface()) < (1u << BitCount));
+}
+
 // The table GetDIBits hands out at an indexed depth: the bitmap's own when it fits, so that its
 // colours come back exactly, else a fixed one.
-std::vector<RGBQUAD> ReadingTable(const TBitmapObject& Bitmap, int BitCount) {
+std::vector<RGBQUAD> ReadingTable(const TBitmapObject& Bitmap, int BitCount, bool SameIndices) {
   const size_t Capacity = size_t{1} << BitCount;
   std::vector<RGBQUAD> Table;
   if (Bitmap.Monochrome)
     Table = FixedTable(1);
-  else if (!Bitmap.Colors.empty() && Bitmap.Colors.size() <= Capacity)
+  else if (SameIndices || (!Bitmap.Colors.empty() && Bitmap.Colors.size() <= Capacity))
     Table = Bitmap.Colors;
   else
     Table = FixedTable(BitCount);
@@ -226,11 +241,9 @@ int GetDIBits(HDC DC, HBITMAP Handle, UINT StartScan, UINT Lines, void* Bits, BI
       StartScan >= static_cast<UINT>(Bitmap->Height))
     return 0;
   const auto Rows = static_cast<int32_t>(std::min<UINT>(Lines, Bitmap->Height - StartScan));
-  const bool SameTable =
-      Header.biBitCount <= 8 && !Bitmap->Monochrome && Bitmap->DIBSection &&
-      Bitmap->BitCount <= Header.biBitCount;
+  const bool SameTable = KeepsIndices(*Bitmap, Header.biBitCount);
   if (Header.biBitCount <= 8) {
-    const std::vector<RGBQUAD> Table = ReadingTable(*Bitmap, Header.biBitCount);
+    const std::vector<RGBQUAD> Table = ReadingTable(*Bitmap, Header.biBitCount, SameTable);
     std::copy(Table.begin(), Table.end(), Info->bmiColors);
   }
   BITMAPINFO Window = *Info;

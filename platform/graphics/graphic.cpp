@@ -52,6 +52,14 @@ void TCanvas::SetPixel(int X, int Y, TColor Color) {
   ::SetPixel(GetHandle(), X, Y, ColorToRGB(Color));
 }
 
+void TGraphic::LoadFromClipboardFormat(uint16_t, HANDLE, HPALETTE) {
+  throw EInvalidGraphic("A " + ClassName() + " cannot be taken from the clipboard");
+}
+
+void TGraphic::SaveToClipboardFormat(uint16_t&, HANDLE&, HPALETTE&) {
+  throw EInvalidGraphic("A " + ClassName() + " cannot be put on the clipboard");
+}
+
 void TGraphic::LoadFromFile(const std::string& FileName) {
   TFileStream Stream(FileName, fmOpenRead);
   LoadFromStream(Stream);

@@ -70,10 +70,11 @@ struct TGraphicClass {
 };
 
 // The base of everything a picture can hold. The virtual operations are in the platform's
-// order; LoadFromFile and SaveToFile go through the stream operations.
+// order; LoadFromFile and SaveToFile go through the stream operations. A graphic that does not
+// draw itself draws nothing, and one without a clipboard form refuses the clipboard.
 class TGraphic : public TPersistent {
 public:
-  virtual void Draw(TCanvas& Canvas, const TRect& Rect) = 0;
+  virtual void Draw(TCanvas&, const TRect&) {}
   virtual bool GetEmpty() = 0;
   virtual int32_t GetHeight() = 0;
   virtual HPALETTE GetPalette() { return nullptr; }
@@ -85,8 +86,8 @@ public:
   virtual void SetWidth(int32_t Value) = 0;
   virtual void LoadFromStream(TStream& Stream) = 0;
   virtual void SaveToStream(TStream& Stream) = 0;
-  virtual void LoadFromClipboardFormat(uint16_t Format, HANDLE Data, HPALETTE Palette) = 0;
-  virtual void SaveToClipboardFormat(uint16_t& Format, HANDLE& Data, HPALETTE& Palette) = 0;
+  virtual void LoadFromClipboardFormat(uint16_t Format, HANDLE Data, HPALETTE Palette);
+  virtual void SaveToClipboardFormat(uint16_t& Format, HANDLE& Data, HPALETTE& Palette);
 
   void LoadFromFile(const std::string& FileName);
   void SaveToFile(const std::string& FileName);
@@ -154,6 +155,8 @@ private:
 
   HBITMAP FHandle = nullptr;
   TPixelFormat FPendingFormat = pfDevice; // the format a bitmap without pixels will get
+  int32_t FEmptyWidth = 0;                 // the size asked for while there are no pixels
+  int32_t FEmptyHeight = 0;
   TBitmapCanvas FCanvas{*this};
   TColor FTransparentColor = clWhite;
   bool FTransparentColorSet = false;

@@ -39,7 +39,8 @@ TColors ReadAtDepth(HBITMAP Bitmap, int TargetBits) {
   DeleteDC(DC);
   void* SectionBits = nullptr;
   TTestSurface Check(CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &SectionBits, nullptr, 0));
-  std::copy_n(reinterpret_cast<const uint8_t*>(Bits), 16, static_cast<uint8_t*>(SectionBits));
+  const size_t RowBytes = static_cast<size_t>((4 * TargetBits + 31) / 32 * 4);
+  std::copy_n(reinterpret_cast<const uint8_t*>(Bits), RowBytes, static_cast<uint8_t*>(SectionBits));
   return Check.Pixels(4, 1);
 }
 

@@ -1,0 +1,346 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A palette image 4 pixels wide, indices 0 1 2 3, with the given palette and extra chunks.
+TBytes PaletteImage(const TBytes& Palette, const std::vector<std::pair<std::string, TBytes>>& Extra) {
+  TPngBuilder Builder;
+  Builder.Header(4, 1, 8, 3).Chunk("PLTE", Palette);
+  for (const auto& [Type, Body] : Extra)
+    Builder.Chunk(Type, Body);
+  return Builder.Data({0, 0, 1, 2, 3}).End().Bytes();
+}
+
+const TBytes FourColours{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+
+template <class T>
+T& First(TPNGObject& Image) {
+  return *static_cast<T*>(Image.ChunkList.ItemOfClass(T::ClassInfo));
+}
+
+TEST(Palette, FillsTheColourTableAndWritesItBack) {
+  TPNGObject Image;
+  LoadBytes(Image, PaletteImage(FourColours, {}));
+  const RGBQUAD& Entry = Image.Header().DibInfo.bmiColors[1];
+  EXPECT_EQ((TBytes{Entry.rgbBlue, Entry.rgbGreen, Entry.rgbRed}), (TBytes{60, 50, 40}));
+  auto& Palette = First<TChunkPLTE>(Image);
+  EXPECT_EQ(Palette.EntryCount, 4);
+  EXPECT_EQ(Palette.GetEntry(1), 60u | 50u << 8 | 40u << 16);
+  try {
+    Palette.GetEntry(4);
+    FAIL() << "no exception";
+  } catch (const EPngError& Error) {
+    EXPECT_EQ(Error.Message(), "There is no such palette entry.");
+  }
+  TMemoryStream Stream;
+  Palette.SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 20), FourColours);
+}
+
+TEST(Palette, BodyLengthsAreChecked) {
+  for (const auto& [Size, Valid] : {std::pair{0, true}, std::pair{768, true}, std::pair{769, false},
+                                    std::pair{771, false}}) {
+    TPNGObject Image;
+    const TBytes File = TPngBuilder().Header(1, 1, 8, 3).Chunk("PLTE", TBytes(static_cast<size_t>(Size), 1)).Data({0, 0}).End().Bytes();
+    if (Valid) {
+      LoadBytes(Image, File);
+      EXPECT_EQ(First<TChunkPLTE>(Image).EntryCount, Size / 3);
+    } else {
+      EXPECT_THROW(LoadBytes(Image, File), EPNGInvalidPalette) << Size;
+    }
+  }
+}
+
+TEST(Palette, InAGreyImageLeavesTheRampAndIsWrittenBackAsRead) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("PLTE", FourColours).Data({0, 0}).End().Bytes());
+  EXPECT_EQ(Image.Header().DibInfo.bmiColors[1].rgbRed, 1);
+  TMemoryStream Stream;
+  First<TChunkPLTE>(Image).SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 20), FourColours);
+}
+
+struct TTransparencyCase {
+  const char* Name;
+  TBytes Alpha; // the tRNS body of the 4-colour palette image; empty: no tRNS
+  TTransparencyKind Kind;
+  COLORREF Key;
+};
+
+class PaletteTransparency : public testing::TestWithParam<TTransparencyCase> {};
+
+// Only entries of the palette count; one fully clear entry is a colour key.
+TEST_P(PaletteTransparency, IsClassifiedFromTheEntriesThatExist) {
+  TPNGObject Image;
+  std::vector<std::pair<std::string, TBytes>> Extra;
+  if (!GetParam().Alpha.empty())
+    Extra.emplace_back("tRNS", GetParam().Alpha);
+  LoadBytes(Image, PaletteImage(FourColours, Extra));
+  EXPECT_EQ(Image.TransparencyKind(), GetParam().Kind);
+  EXPECT_EQ(Image.ImageKeyColor(), GetParam().Key);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, PaletteTransparency,
+    testing::Values(TTransparencyCase{"None", {}, trOpaque, 0},
+                    TTransparencyCase{"AllOpaque", {255, 255}, trOpaque, 0},
+                    TTransparencyCase{"OneClear", {255, 0, 255}, trColorKey, RGB(40, 50, 60)},
+                    TTransparencyCase{"OneHalf", {128}, trAlpha, 0},
+                    TTransparencyCase{"TwoEntries", {0, 128}, trAlpha, RGB(10, 20, 30)},
+                    TTransparencyCase{"BeyondThePalette", {255, 255, 255, 255, 0}, trOpaque, 0}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(Transparency, BinaryFlagAndTableFollowTheBody) {
+  TPNGObject Image;
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {255, 0, 255}}}));
+  auto& Alpha = First<TChunktRNS>(Image);
+  EXPECT_TRUE(Alpha.BinaryTransparency);
+  EXPECT_EQ(Alpha.AlphaTable[3], 255);
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {0, 128}}}));
+  EXPECT_FALSE(First<TChunktRNS>(Image).BinaryTransparency);
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {128}}}));
+  EXPECT_TRUE(First<TChunktRNS>(Image).BinaryTransparency);
+  EXPECT_THROW(LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", TBytes(257, 1)}})), EPNGInvalidPalette);
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", TBytes(256, 1)}}));
+}
+
+TEST(Transparency, APaletteImageWithoutPaletteIsOpaque) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 3).Chunk("tRNS", {0}).Data({0, 0}).End().Bytes());
+  EXPECT_EQ(Image.TransparencyKind(), trOpaque);
+  EXPECT_EQ(Image.ImageKeyColor(), 0u);
+}
+
+struct TKeyCase {
+  const char* Name;
+  uint8_t Depth, ColorType;
+  TBytes Key;
+  TTransparencyKind Kind;
+  COLORREF Shown;
+};
+
+class KeyColour : public testing::TestWithParam<TKeyCase> {};
+
+// The key is the colour its sample is shown as; a key of the wrong length or beyond the depth
+// is no key: the image is opaque and the chunk is kept as read.
+TEST_P(KeyColour, IsTheColourTheSampleShowsAs) {
+  const TKeyCase& Case = GetParam();
+  const int Samples = Case.ColorType == 2 ? 3 : 1;
+  const TBytes Row(1 + static_cast<size_t>(Samples * Case.Depth / 8 + 1), 0);
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, Case.Depth, Case.ColorType).Chunk("tRNS", Case.Key).Data(Row).End().Bytes());
+  EXPECT_EQ(Image.TransparencyKind(), Case.Kind);
+  EXPECT_EQ(Image.ImageKeyColor(), Case.Shown);
+  TMemoryStream Stream;
+  First<TChunktRNS>(Image).SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 8 + Case.Key.size()), Case.Key);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyColour,
+    testing::Values(TKeyCase{"Grey8", 8, 0, {0, 0x80}, trColorKey, RGB(128, 128, 128)},
+                    TKeyCase{"Grey2", 2, 0, {0, 2}, trColorKey, RGB(170, 170, 170)},
+                    TKeyCase{"Grey4", 4, 0, {0, 1}, trColorKey, RGB(17, 17, 17)},
+                    TKeyCase{"Grey16", 16, 0, {0xAB, 0xCD}, trColorKey, RGB(0xAB, 0xAB, 0xAB)},
+                    TKeyCase{"Rgb8", 8, 2, {0, 0x10, 0, 0x20, 0, 0x30}, trColorKey, RGB(16, 32, 48)},
+                    TKeyCase{"Rgb16", 16, 2, {1, 2, 3, 4, 5, 6}, trColorKey, RGB(1, 3, 5)},
+                    TKeyCase{"GreyTooLong", 8, 0, {0, 1, 2}, trOpaque, 0},
+                    TKeyCase{"GreyBeyondDepth", 4, 0, {0, 16}, trOpaque, 0},
+                    TKeyCase{"RgbTooShort", 8, 2, {0, 1}, trOpaque, 0},
+                    TKeyCase{"RgbBeyondDepth", 8, 2, {1, 0, 0, 0, 0, 0}, trOpaque, 0}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(SetKeyColor, WritesTheSampleTheImageShows) {
+  TPNGObject Rgb;
+  LoadBytes(Rgb, TPngBuilder().Header(1, 1, 16, 2).Chunk("tRNS", TBytes(6)).Data(TBytes(7)).End().Bytes());
+  auto& Key = First<TChunktRNS>(Rgb);
+  Key.SetKeyColor(RGB(1, 2, 3));
+  TMemoryStream Stream;
+  Key.SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 14), (TBytes{1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(Rgb.ImageKeyColor(), RGB(1, 2, 3));
+}
+
+TEST(SetKeyColor, OnAPaletteSearchesOnlyItsEntries) {
+  TBytes Colours = FourColours;
+  TPNGObject Image;
+  LoadBytes(Image, PaletteImage(Colours, {{"tRNS", {255}}}));
+  auto& Key = First<TChunktRNS>(Image);
+  Key.SetKeyColor(RGB(70, 80, 90));
+  EXPECT_EQ(Key.ChunkBodySize(), 3);
+  EXPECT_EQ(Image.ImageKeyColor(), RGB(70, 80, 90));
+  // Black is in the unused entries beyond the palette only: entry 0 becomes the key.
+  Key.SetKeyColor(RGB(0, 0, 0));
+  EXPECT_EQ(Key.ChunkBodySize(), 1);
+  EXPECT_EQ(Key.AlphaTable[0], 0);
+}
+
+TEST(Gamma, TablesComeOutExactly) {
+  const auto TablesFor = [](uint32_t Value) {
+    TPNGObject Image;
+    const TBytes Body{static_cast<uint8_t>(Value >> 24), static_cast<uint8_t>(Value >> 16),
+                      static_cast<uint8_t>(Value >> 8), static_cast<uint8_t>(Value)};
+    LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", Body).Data({0, 0, 0, 0}).End().Bytes());
+    return std::pair{Image.GammaLut, Image.InverseGammaLut};
+  };
+  const auto [Forward, Inverse] = TablesFor(100000);
+  EXPECT_EQ(Forward[1], 21);
+  EXPECT_EQ(Forward[128], 186);
+  EXPECT_EQ(Forward[254], 255);
+  EXPECT_EQ(Forward[255], 255);
+  EXPECT_EQ(Inverse[21], 1);
+  EXPECT_EQ(Inverse[186], 128);
+  EXPECT_EQ(Inverse[255], 255);
+  EXPECT_EQ(Inverse[22], 22);
+  const auto Identity = TablesFor(45455).first;
+  for (int i = 0; i < 256; ++i)
+    EXPECT_EQ(Identity[static_cast<size_t>(i)], i);
+  const auto [Dark, DarkInverse] = TablesFor(1);
+  EXPECT_EQ(Dark[254], 0);
+  EXPECT_EQ(Dark[255], 255);
+  EXPECT_EQ(DarkInverse[0], 254);
+  const auto Half = TablesFor(50000).second;
+  EXPECT_EQ(TBytes(Half.begin(), Half.begin() + 8), (TBytes{0, 1, 1, 2, 3, 5, 4, 5}));
+}
+
+TEST(Gamma, AppliesToColourSamplesAndPaletteButNotGrey) {
+  TPNGObject Rgb, Grey;
+  LoadBytes(Rgb, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 1, 128, 255}).End().Bytes());
+  EXPECT_EQ(TBytes(Rgb.Header().ImageRow(0), Rgb.Header().ImageRow(0) + 3), (TBytes{255, 186, 21}));
+  LoadBytes(Grey, TPngBuilder().Header(1, 1, 8, 0).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 1}).End().Bytes());
+  EXPECT_EQ(Grey.Header().ImageRow(0)[0], 1);
+  EXPECT_EQ(Grey.Header().DibInfo.bmiColors[1].rgbRed, 21);
+}
+
+// A body of the wrong length, or a gAMA after the palette, is kept but corrects nothing.
+TEST(Gamma, MisplacedOrMisshapenChunksLeaveTheTables) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", {0, 1, 0x86}).Data({0, 1, 1, 1}).End().Bytes());
+  EXPECT_EQ(Image.GammaLut[1], 1);
+  auto& Short = First<TChunkgAMA>(Image);
+  EXPECT_EQ(Short.GetGammaValue(), 1u);
+  EXPECT_EQ(Short.ChunkBodySize(), 3);
+  TMemoryStream Stream;
+  Short.SaveChunk(Stream);
+  EXPECT_EQ(Stream.GetSize(), 15);
+  LoadBytes(Image, PaletteImage(FourColours, {{"gAMA", {0, 1, 0x86, 0xA0}}}));
+  EXPECT_EQ(Image.GammaLut[1], 1);
+  EXPECT_EQ(Image.ChunkList.Count(), 5);
+}
+
+TEST(Gamma, ANewChunkHoldsTheValueOne) {
+  TChunkgAMA Chunk(nullptr);
+  TMemoryStream Stream;
+  Chunk.SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 12), (TBytes{0, 0, 0, 1}));
+}
+
+TEST(Time, ReadsAndWritesItsSevenBytes) {
+  TPNGObject Image;
+  const TBytes Body{0x07, 0xE8, 1, 2, 3, 4, 5};
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tIME", Body).Data({0, 0}).End().Bytes());
+  auto& Time = First<TChunktIME>(Image);
+  EXPECT_EQ(Time.Year, 2024);
+  EXPECT_EQ((TBytes{Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second}), (TBytes{1, 2, 3, 4, 5}));
+  TMemoryStream Stream;
+  Time.SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 15), Body);
+  EXPECT_THROW(Time.AssignChunk(TChunktEXt(nullptr)), EPngError);
+}
+
+struct TTextCase {
+  const char* Name;
+  TBytes Body;
+  std::string Keyword, Text;
+};
+
+class PlainText : public testing::TestWithParam<TTextCase> {};
+
+TEST_P(PlainText, SplitsAtTheFirstZero) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tEXt", GetParam().Body).Data({0, 0}).End().Bytes());
+  auto& Text = First<TChunktEXt>(Image);
+  EXPECT_EQ(Text.Keyword, GetParam().Keyword);
+  EXPECT_EQ(Text.Text, GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, PlainText,
+    testing::Values(TTextCase{"Title", {'T', 'i', 't', 'l', 'e', 0, 'a', 'b', 'c'}, "Title", "abc"},
+                    TTextCase{"TwoBytes", {'a', 0}, "a", ""},
+                    TTextCase{"OneByte", {'a'}, "a", ""},
+                    TTextCase{"NoZero", {'a', 'b', 'c'}, "abc", ""},
+                    TTextCase{"ZerosInText", {'k', 0, 'x', 0, 'y'}, "k", std::string("x\0y", 3)}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(Text, IsWrittenBackAsRead) {
+  TPNGObject Image;
+  const TBytes Body{'a', 0};
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tEXt", Body).Data({0, 0}).End().Bytes());
+  TMemoryStream Stream;
+  First<TChunktEXt>(Image).SaveChunk(Stream);
+  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 10), Body);
+}
+
+TBytes ZtxtBody(const std::string& Keyword, const TBytes& Compressed, uint8_t Method = 0) {
+  TBytes Body(Keyword.begin(), Keyword.end());
+  Body.push_back(0);
+  Body.push_back(Method);
+  Body.insert(Body.end(), Compressed.begin(), Compressed.end());
+  return Body;
+}
+
+TEST(CompressedText, InflatesAndDeflatesItsText) {
+  const std::string Words = "Compressed words, compressed words, compressed words.";
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", ZtxtBody("Comment", Compress(TBytes(Words.begin(), Words.end())))).Data({0, 0}).End().Bytes());
+  auto& Text = First<TChunkzTXt>(Image);
+  EXPECT_EQ(Text.Keyword, "Comment");
+  EXPECT_EQ(Text.Text, Words);
+  Text.Text.clear();
+  Text.TextDecoded = true;
+  TMemoryStream Stream;
+  ASSERT_TRUE(Text.SaveChunk(Stream));
+  TPNGObject Back;
+  TBytes Saved(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4);
+  LoadBytes(Back, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", Saved).Data({0, 0}).End().Bytes());
+  EXPECT_EQ(First<TChunkzTXt>(Back).Text, " ");
+}
+
+// What cannot be decoded is kept: the chunk writes back the body it read.
+TEST(CompressedText, UndecodableTextIsKeptAsRead) {
+  const TBytes Bomb = Compress(TBytes(MaxZtxtChunkText + 1, 'a'));
+  const std::pair<const char*, TBytes> Cases[] = {
+      {"damaged", ZtxtBody("k", {1, 2, 3, 4})},
+      {"ends at the keyword", {'k', 0}},
+      {"another method", ZtxtBody("k", Compress({'a'}), 1)},
+      {"over the chunk limit", ZtxtBody("k", Bomb)}};
+  for (const auto& [Why, Body] : Cases) {
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", Body).Data({0, 0}).End().Bytes());
+    auto& Text = First<TChunkzTXt>(Image);
+    EXPECT_EQ(Text.Text, "") << Why;
+    TMemoryStream Stream;
+    Text.SaveChunk(Stream);
+    EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4), Body) << Why;
+  }
+}
+
+TEST(CompressedText, AllTextsOfAnImageShareOneLimit) {
+  const TBytes Large = Compress(TBytes(MaxZtxtChunkText, 'b'));
+  TPngBuilder Builder;
+  Builder.Header(1, 1, 8, 0);
+  for (int i = 0; i < 5; ++i)
+    Builder.Chunk("zTXt", ZtxtBody("k", Large));
+  TPNGObject Image;
+  LoadBytes(Image, Builder.Data({0, 0}).End().Bytes());
+  int Decoded = 0;
+  for (int32_t i = 1; i <= 5; ++i)
+    Decoded += static_cast<TChunkzTXt*>(Image.ChunkList.Item(i))->TextDecoded ? 1 : 0;
+  EXPECT_EQ(Decoded, static_cast<int>(MaxZtxtImageText / MaxZtxtChunkText));
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TBytes GreyImage(const TBytes& Header, uint32_t Rows = 1, uint32_t RowBytes = 1) {
+  TBytes Raw;
+  for (uint32_t r = 0; r < Rows; ++r) {
+    Raw.push_back(0);
+    Raw.insert(Raw.end(), RowBytes, 0x11);
+  }
+  return TPngBuilder().Chunk("IHDR", Header).Data(Raw).End().Bytes();
+}
+
+struct THeaderCase {
+  const char* Name;
+  TBytes Body;
+  TPngMessageId Message; // 0: loads
+};
+
+class HeaderChecks : public testing::TestWithParam<THeaderCase> {};
+
+TEST_P(HeaderChecks, RunInTheirOrder) {
+  TPNGObject Image;
+  try {
+    LoadBytes(Image, GreyImage(GetParam().Body));
+    EXPECT_EQ(GetParam().Message, 0) << "loaded";
+  } catch (const Exception& Error) {
+    EXPECT_EQ(Error.Message(), PngMessage(GetParam().Message));
+    EXPECT_FALSE(Image.Header().ImageMemoryUsable()) << "a rejected header has no memory";
+    EXPECT_EQ(Image.GetInterlaceKind(), 0);
+  }
+}
+
+TBytes Longer(TBytes Body) {
+  Body.insert(Body.end(), 7, 0xEE);
+  return Body;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderChecks,
+    testing::Values(
+        THeaderCase{"Width65535", HeaderBody(65535, 1, 1, 0), 0},
+        THeaderCase{"Width65536", HeaderBody(65536, 1, 8, 0), MsgSizeExceeds},
+        THeaderCase{"Height2Pow31", HeaderBody(1, 0x80000000u, 8, 0), MsgSizeExceeds},
+        THeaderCase{"Short", TBytes(12, 0), MsgInvalidIHDR},
+        THeaderCase{"LongerBodyIgnored", Longer(HeaderBody(1, 1, 8, 0)), 0},
+        THeaderCase{"CompressionBeforeInterlace", HeaderBody(1, 1, 8, 0, 7, 1),
+                    MsgUnknownCompression},
+        THeaderCase{"Interlace2", HeaderBody(1, 1, 8, 0, 2), MsgUnknownInterlace},
+        THeaderCase{"Grey3Bit", HeaderBody(1, 1, 3, 0, 1), MsgInvalidIHDR},
+        THeaderCase{"Rgb4Bit", HeaderBody(1, 1, 4, 2), MsgInvalidIHDR},
+        THeaderCase{"Palette16Bit", HeaderBody(1, 1, 16, 3), MsgInvalidIHDR},
+        THeaderCase{"ColourType5", HeaderBody(1, 1, 8, 5), MsgInvalidIHDR}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(Header, InterlaceOneSetsTheOwnersKindAndSavingWritesTheOwnersKind) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0, 1).Data({0, 7}).End().Bytes());
+  EXPECT_EQ(Image.GetInterlaceKind(), 1);
+  Image.SetInterlaceKind(0);
+  TMemoryStream Stream;
+  Image.Header().SaveChunk(Stream);
+  EXPECT_EQ(Stream.Memory()[8 + 12], 0);
+  EXPECT_EQ(Image.Header().InterlaceMethod, 1);
+}
+
+TEST(Header, SavingATwoBitImageWritesFourBits) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(4, 1, 2, 0).Data({0, 0xE4}).End().Bytes());
+  TMemoryStream Stream;
+  Image.Header().SaveChunk(Stream);
+  EXPECT_EQ(Stream.Memory()[8 + 8], 4);
+  EXPECT_EQ(Image.Header().BitDepth, 4);
+}
+
+struct TStrideCase {
+  uint32_t Width;
+  uint8_t Depth, ColorType;
+  int32_t Stride;
+};
+
+TEST(ImageMemory, RowsArePaddedToFourBytes) {
+  const TStrideCase Cases[] = {{1, 8, 2, 4}, {5, 1, 0, 4}, {33, 1, 0, 8}, {3, 2, 0, 4}, {7, 16, 4, 8}};
+  for (const auto& Case : Cases) {
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(Case.Width, 0, Case.Depth, Case.ColorType)
+                         .Chunk("IDAT", Compress({})).End().Bytes());
+    EXPECT_EQ(Image.Header().RowStride, Case.Stride) << Case.Width;
+  }
+}
+
+TEST(ImageMemory, AnAlphaPlaneExactlyForAlphaTypes) {
+  for (const uint8_t ColorType : {0, 2, 3, 4, 6}) {
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(3, 2, 8, ColorType).Chunk("IDAT", Compress(TBytes(2 * (1 + 3 * 4), 0))).End().Bytes());
+    const TChunkIHDR& H = Image.Header();
+    EXPECT_EQ(H.AlphaPlane != nullptr, ColorType == 4 || ColorType == 6) << int{ColorType};
+    EXPECT_TRUE(H.ImageMemoryUsable());
+  }
+}
+
+// A file of many large headers would ask for gigabytes: only the image's own, the first, gets
+// memory.
+TEST(ImageMemory, OnlyTheFirstHeaderBuildsIt) {
+  TPngBuilder Builder;
+  Builder.Header(1, 1, 8, 0);
+  for (int i = 0; i < 16; ++i)
+    Builder.Header(65535, 32767, 8, 6, 1);
+  TPNGObject Image;
+  LoadBytes(Image, Builder.Data({0, 5}).End().Bytes());
+  EXPECT_EQ(Image.GetInterlaceKind(), 0);
+  EXPECT_EQ(Image.Header().ImageRow(0)[0], 5);
+  const auto* Later = static_cast<TChunkIHDR*>(Image.ChunkList.Item(1));
+  EXPECT_EQ(Later->Width, 65535u);
+  EXPECT_EQ(Later->PixelBase, nullptr);
+  EXPECT_EQ(GdiLiveObjectCount(), 2) << "one section and its context";
+}
+
+TEST(ImageMemory, WhatCannotBeHadAtFullSizeIsOutOfMemory) {
+  TPNGObject Image;
+  try {
+    LoadBytes(Image, TPngBuilder().Header(65535, 65535, 8, 6).Bytes());
+    FAIL() << "loaded";
+  } catch (const EPNGOutMemory& Error) {
+    EXPECT_EQ(Error.Message(), PngMessage(MsgOutOfResources));
+  }
+  EXPECT_EQ(Image.Header().AlphaPlane, nullptr);
+  EXPECT_FALSE(Image.Header().ImageMemoryUsable());
+  EXPECT_EQ(GdiLiveObjectCount(), 0);
+}
+
+TEST(ImageMemory, AnImageWithoutPixelsNeedsNone) {
+  for (const auto& [Width, Height] : {std::pair{0u, 3u}, std::pair{3u, 0u}}) {
+    TPNGObject Image;
+    TBytes Raw(Height, 0);
+    LoadBytes(Image, TPngBuilder().Header(Width, Height, 8, 6).Data(Raw).End().Bytes());
+    EXPECT_EQ(Image.Header().PixelBase, nullptr);
+    EXPECT_TRUE(Image.Header().ImageMemoryUsable());
+  }
+}
+
+TEST(ImageMemory, AssigningTheHeaderReplacesItsMemory) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(2, 1, 8, 4).Data({0, 10, 20, 30, 40}).End().Bytes());
+  const uint8_t* OldPixels = Image.Header().PixelBase;
+  LOGPALETTE Logical{0x300, 1, {}};
+  Image.ScratchPalette = CreatePalette(&Logical);
+  TPNGObject Other;
+  LoadBytes(Other, TPngBuilder().Header(2, 1, 8, 4).Data({0, 1, 2, 3, 4}).End().Bytes());
+  Image.Header().AssignChunk(Other.Header());
+  EXPECT_NE(Image.Header().PixelBase, OldPixels);
+  EXPECT_EQ(Image.Header().ImageRow(0)[1], 3);
+  EXPECT_EQ(Image.Header().AlphaRow(0)[1], 4);
+  EXPECT_EQ(Image.ScratchPalette, nullptr);
+  EXPECT_THROW(Image.Header().AssignChunk(TChunkIEND(nullptr)), EPngError);
+}
+
+TEST(RowSizeForPixels, RoundsOnlyPackedTypesUp) {
+  const std::tuple<int32_t, uint8_t, uint8_t, int32_t> Cases[] = {
+      {5, 0, 1, 1}, {5, 0, 2, 2}, {5, 2, 16, 30}, {5, 1, 8, 0}, {9, 3, 4, 5}, {3, 6, 8, 12}, {2, 4, 16, 8}};
+  for (const auto& [Pixels, ColorType, Depth, Bytes] : Cases)
+    EXPECT_EQ(RowSizeForPixels(Pixels, ColorType, Depth), Bytes)
+        << Pixels << " " << int{ColorType} << " " << int{Depth};
+}
+
+} // namespace

@@ -1,0 +1,30 @@
+// The PngSuite corpus and what libpng, our oracle, makes of its files.
+#pragma once
+
+#include "png/pngimage.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using TBytes = std::vector<uint8_t>;
+
+// The corpus directory (beside the project), and the bytes of one of its files.
+std::string PngSuiteDir();
+TBytes ReadFileBytes(const std::string& Path);
+
+// Every pixel as a comparable value: indexed images give index | alpha << 24, true-colour
+// images blue | green << 8 | red << 16 | alpha << 24, each reduced as our image memory holds
+// it (high bytes of 16-bit samples, 2-bit grey times 5, gamma on colour samples).
+using TPixels = std::vector<uint32_t>;
+
+// What libpng decodes from the file, reduced that way with our gamma table.
+TPixels OraclePixels(const TBytes& File, const std::array<uint8_t, 256>& Gamma);
+// The file's palette as libpng reads it: red, green, blue per entry.
+std::vector<std::array<uint8_t, 3>> OraclePalette(const TBytes& File);
+// What our image memory holds.
+TPixels OurPixels(const TPNGObject& Image);
+
+// The chunk types of a file in order, as our loader keeps them: without cHRM and without the
+// IDAT chunks after the first.
+std::vector<std::string> KeptChunkTypes(const TBytes& File);

@@ -1,0 +1,258 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TTypes = std::vector<std::string>;
+
+// One grey pixel, row filter None.
+const TBytes OnePixelRow{0, 0x80};
+
+TPngBuilder OnePixelGrey() { return std::move(TPngBuilder().Header(1, 1, 8, 0)); }
+
+TBytes Signature() { return TBytes(PngSignature.begin(), PngSignature.end()); }
+
+TBytes Frame(uint32_t Length, const std::string& Type) {
+  TBytes Bytes(8);
+  for (size_t i = 0; i < 4; ++i) {
+    Bytes[i] = static_cast<uint8_t>(Length >> (24 - 8 * i));
+    Bytes[4 + i] = static_cast<uint8_t>(Type[i]);
+  }
+  return Bytes;
+}
+
+template <class E>
+bool Raises(TPNGObject& Image, const TBytes& Bytes) {
+  try {
+    LoadBytes(Image, Bytes);
+  } catch (const E&) {
+    return true;
+  } catch (const Exception& Other) {
+    ADD_FAILURE() << "another exception: " << Other.Message();
+  }
+  return false;
+}
+
+struct TFailureCase {
+  const char* Name;
+  TBytes Stream;
+  TTypes KeptAfter; // the chunk list after the failure
+};
+
+template <class E>
+void ExpectFailure(const TFailureCase& Case) {
+  TPNGObject Image;
+  EXPECT_TRUE(Raises<E>(Image, Case.Stream)) << Case.Name;
+  EXPECT_EQ(ChunkTypes(Image), Case.KeptAfter) << Case.Name;
+}
+
+TEST(LoadFromStream, ABadSignatureEmptiesTheImage) {
+  TPNGObject Image;
+  LoadBytes(Image, OnePixelGrey().Data(OnePixelRow).End().Bytes());
+  ASSERT_FALSE(Image.GetEmpty());
+  for (const TBytes& Bytes : {TBytes{0x89, 'P', 'N'}, TBytes(8, 0), TBytes{}}) {
+    EXPECT_TRUE(Raises<EPNGInvalidFileHeader>(Image, Bytes));
+    EXPECT_TRUE(Image.GetEmpty());
+  }
+}
+
+// The chunk list after every kind of failure, from the smallest stream that shows it.
+TEST(LoadFromStream, KeepsWhatWasReadBeforeAFailure) {
+  ExpectFailure<EPngUnexpectedEnd>({"SignatureOnly", Signature(), {}});
+  ExpectFailure<EPNGIHDRNotFirst>(
+      {"GammaFirst", TPngBuilder().Chunk("gAMA", {0, 1, 0x86, 0xA0}).Bytes(), {}});
+  ExpectFailure<EPNGIHDRNotFirst>({"ChrmFirst", TPngBuilder().Chunk("cHRM", TBytes(32)).Bytes(), {}});
+  ExpectFailure<EPNGNoImageData>({"HeaderAndEnd", OnePixelGrey().End().Bytes(), {"IHDR", "IEND"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"NoEnd", OnePixelGrey().Data(OnePixelRow).Bytes(), {"IHDR", "IDAT"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"CutInsideTheLength", OnePixelGrey().Raw({0, 0}).Bytes(), {"IHDR"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"CutInsideTheType", OnePixelGrey().Raw({0, 0, 0, 0, 't', 'E'}).Bytes(), {"IHDR"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"CutInsideABody", OnePixelGrey().Raw(Frame(10, "tEXt")).Raw({'a', 0}).Bytes(),
+       {"IHDR", "tEXt"}});
+  ExpectFailure<EPNGUnknownCriticalChunk>(
+      {"UnknownCritical", OnePixelGrey().Chunk("ABCD", {1, 2}).Bytes(), {"IHDR", "ABCD"}});
+  ExpectFailure<EPngInvalidCRC>(
+      {"BadCrc", OnePixelGrey().Chunk("tEXt", {'a', 0, 'b'}).BreakLastCrc().Bytes(),
+       {"IHDR", "tEXt"}});
+}
+
+TEST(LoadFromStream, AnUnknownCriticalChunkIsKeptWithAnEmptyBody) {
+  TPNGObject Image;
+  EXPECT_TRUE(Raises<EPNGUnknownCriticalChunk>(Image, OnePixelGrey().Chunk("ABCD", {1, 2}).Bytes()));
+  EXPECT_EQ(Image.ChunkList.Item(1)->ChunkBodySize(), 0);
+}
+
+// A length with its top bit set would move the stream backwards; this 45-byte file looped.
+TEST(LoadFromStream, ATopBitLengthEndsTheReadInsteadOfLooping) {
+  const TBytes Looping = OnePixelGrey().Raw(Frame(0xFFFFFFF4, "cHRM")).Raw({0, 0, 0, 0}).Bytes();
+  ASSERT_EQ(Looping.size(), 45u);
+  ExpectFailure<EPngUnexpectedEnd>({"SkippedChunk", Looping, {"IHDR"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"LaterData", OnePixelGrey().Data(OnePixelRow).Raw(Frame(0x80000000, "IDAT")).Bytes(),
+       {"IHDR", "IDAT"}});
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"KeptChunk", OnePixelGrey().Raw(Frame(0xFFFFFFFF, "tEXt")).Raw(TBytes(8)).Bytes(),
+       {"IHDR"}});
+}
+
+TEST(LoadFromStream, ASkipPastTheEndIsAnUnexpectedEnd) {
+  ExpectFailure<EPngUnexpectedEnd>(
+      {"ChrmBeyondEnd", OnePixelGrey().Raw(Frame(1000, "cHRM")).Bytes(), {"IHDR"}});
+}
+
+TEST(LoadFromStream, StopsJustAfterTheEndChunk) {
+  const TBytes Png = OnePixelGrey().Data(OnePixelRow).End().Bytes();
+  TBytes WithTail = Png;
+  WithTail.insert(WithTail.end(), {1, 2, 3, 4, 5});
+  TPNGObject Image;
+  TMemoryStream Stream;
+  LoadBytes(Image, WithTail, &Stream);
+  EXPECT_EQ(Stream.GetPosition(), static_cast<int64_t>(Png.size()));
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "IDAT", "IEND"}));
+}
+
+TEST(LoadFromStream, KeepsOneImageDataChunkAndSkipsLaterOnes) {
+  TPNGObject Image;
+  LoadBytes(Image, OnePixelGrey().Data(OnePixelRow).Chunk("IDAT", {}).End().Bytes());
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "IDAT", "IEND"}));
+  LoadBytes(Image,
+            OnePixelGrey().Data(OnePixelRow).Chunk("tEXt", {'a', 0}).Data(OnePixelRow).End().Bytes());
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "IDAT", "tEXt", "IEND"}));
+}
+
+TEST(LoadFromStream, DropsChrmAndKeepsUnknownAncillaryChunks) {
+  TPNGObject Image;
+  const TBytes Private{9, 8, 7};
+  LoadBytes(Image, OnePixelGrey()
+                       .Chunk("cHRM", TBytes(32, 1))
+                       .Chunk("prIv", Private)
+                       .Chunk(std::string("\0abc", 4), {5})
+                       .Data(OnePixelRow)
+                       .End()
+                       .Bytes());
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "prIv", "", "IDAT", "IEND"}));
+  EXPECT_EQ(&Image.ChunkList.Item(1)->ClassType(), &TChunk::ClassInfo);
+  // Written back with the same type, body and CRC.
+  const TBytes Saved = SavedBytes(Image);
+  const TBytes Expected = TPngBuilder().Chunk("prIv", Private).Bytes();
+  EXPECT_NE(std::search(Saved.begin(), Saved.end(), Expected.begin() + 8, Expected.end()),
+            Saved.end());
+  EXPECT_EQ(std::search(Saved.begin(), Saved.end(), std::begin("cHRM"), std::begin("cHRM") + 4),
+            Saved.end());
+}
+
+TEST(SaveToStream, ANewImageWritesTheSignatureAlone) {
+  TPNGObject Image;
+  EXPECT_EQ(SavedBytes(Image), Signature());
+}
+
+TEST(Image, CannotBeResizedThroughWidthAndHeight) {
+  TPNGObject Image;
+  LoadBytes(Image, OnePixelGrey().Data(OnePixelRow).End().Bytes());
+  try {
+    Image.SetWidth(5);
+    FAIL() << "no exception";
+  } catch (const EPngError& Error) {
+    EXPECT_EQ(Error.Message(), PngMessage(MsgCannotResize));
+  }
+  EXPECT_THROW(Image.SetHeight(5), EPngError);
+  EXPECT_EQ(Image.GetWidth(), 1);
+}
+
+TEST(Image, WithoutAHeaderHasNoSizeAndRaisesForTheHeader) {
+  TPNGObject Image;
+  EXPECT_EQ(Image.GetWidth(), 0);
+  EXPECT_FALSE(Image.HasHeader());
+  EXPECT_THROW(Image.Header(), EPNGHeaderNotPresent);
+  EXPECT_THROW(Image.TransparencyKind(), EPNGHeaderNotPresent);
+  EXPECT_EQ(Image.ImageKeyColor(), 0u);
+}
+
+TEST(Settings, StayWithinTheirRanges) {
+  TPNGObject Image;
+  const std::pair<uint32_t, uint32_t> Sizes[] = {
+      {1000, 65535}, {100000, 100000}, {0x80000000u, 0x7FFFFFFFu}, {0xFFFFFFFFu, 0x7FFFFFFFu}};
+  for (const auto& [Given, Kept] : Sizes) {
+    Image.SetMaxDataChunkSize(Given);
+    EXPECT_EQ(Image.GetMaxDataChunkSize(), Kept) << Given;
+  }
+  Image.SetRowFilters(0xFF);
+  EXPECT_EQ(Image.GetRowFilters(), AllRowFilters);
+  Image.SetInterlaceKind(1);
+  Image.SetInterlaceKind(2);
+  EXPECT_EQ(Image.GetInterlaceKind(), 1);
+  EXPECT_EQ(TPNGObject().GetRowFilters(), pfSub);
+  EXPECT_EQ(TPNGObject().ZlibLevel, 7);
+}
+
+TEST(RowGeometry, FollowsColourTypeAndDepth) {
+  const std::tuple<uint8_t, uint8_t, int32_t, int32_t> Cases[] = {
+      {6, 16, 80, 8}, {3, 1, 2, 1}, {0, 16, 20, 2}, {2, 8, 30, 3}, {4, 8, 20, 2}, {0, 2, 3, 1}};
+  for (const auto& [ColorType, Depth, RowBytes, Stride] : Cases) {
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(10, 0, Depth, ColorType).Chunk("IDAT", Compress({})).End().Bytes());
+    int32_t GotBytes = -1, GotStride = -1;
+    Image.GetRowGeometry(GotBytes, GotStride);
+    EXPECT_EQ(GotBytes, RowBytes) << int{ColorType} << "/" << int{Depth};
+    EXPECT_EQ(GotStride, Stride) << int{ColorType} << "/" << int{Depth};
+  }
+}
+
+TEST(CopyFromPNG, CopiesChunksSettingsAndGammaTables) {
+  TPNGObject Source;
+  LoadBytes(Source, OnePixelGrey()
+                        .Chunk("gAMA", {0, 0, 0xC3, 0x50})
+                        .Chunk("tEXt", {'k', 0, 'v'})
+                        .Data(OnePixelRow)
+                        .End()
+                        .Bytes());
+  Source.SetMaxDataChunkSize(100000);
+  Source.ZlibLevel = 3;
+  Source.SetRowFilters(pfPaeth);
+  Source.SetInterlaceKind(1);
+  TPNGObject Copy;
+  Copy.Assign(Source);
+  EXPECT_EQ(ChunkTypes(Copy), ChunkTypes(Source));
+  EXPECT_EQ(Copy.GetMaxDataChunkSize(), 100000u);
+  EXPECT_EQ(Copy.ZlibLevel, 3);
+  EXPECT_EQ(Copy.GetRowFilters(), pfPaeth);
+  EXPECT_EQ(Copy.GetInterlaceKind(), 1);
+  EXPECT_EQ(Copy.GammaLut, Source.GammaLut);
+  EXPECT_EQ(Copy.InverseGammaLut, Source.InverseGammaLut);
+  EXPECT_EQ(Copy.Header().ImageRow(0)[0], 0x80);
+  EXPECT_NE(Copy.Header().PixelBase, Source.Header().PixelBase);
+  EXPECT_EQ(static_cast<TChunktEXt*>(Copy.ChunkList.Item(2))->Text, "v");
+}
+
+TEST(CopyFromPNG, FromItselfChangesNothing) {
+  TPNGObject Image;
+  LoadBytes(Image, OnePixelGrey().Data(OnePixelRow).End().Bytes());
+  Image.Assign(Image);
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "IDAT", "IEND"}));
+  EXPECT_EQ(Image.Header().ImageRow(0)[0], 0x80);
+}
+
+// A copy that fails part way keeps the chunks made so far, the failing one included, and no
+// empty slot.
+TEST(CopyFromPNG, AFailureCutsTheListToTheChunksMade) {
+  TPNGObject Source;
+  LoadBytes(Source, OnePixelGrey().Data(OnePixelRow).End().Bytes());
+  TPNGObject Copy;
+  GdiFailCall(gcCreate, 1);
+  EXPECT_THROW(Copy.Assign(Source), EPNGOutMemory);
+  GdiFailCall(gcCreate, 0);
+  EXPECT_EQ(ChunkTypes(Copy), (TTypes{"IHDR"}));
+  EXPECT_FALSE(Copy.Header().ImageMemoryUsable());
+}
+
+TEST(Registration, PngFilesLoadThroughTheImageObject) {
+  EXPECT_EQ(TPicture::GraphicClassForFile("a.PNG"), &TPNGObject::ClassInfo);
+  EXPECT_EQ(TPicture::GraphicClassForFile("a.png"), &TPNGObject::ClassInfo);
+}
+
+} // namespace
