@@ -473,8 +473,13 @@ public:
   std::string ClassName() const override { return "TPNGObject"; }
   void AssignTo(TPersistent& Dest) override;
   void Assign(TPersistent& Source) override;
+  // Paints the image into Rect: opaque and colour-keyed images stretched to fill it, images with
+  // alpha blended at their own size at its top-left corner. Nothing without usable pixels.
+  void Draw(TCanvas& Canvas, const TRect& Rect) override;
   bool GetEmpty() override { return ChunkList.Count() == 0; }
   int32_t GetHeight() override;
+  // True unless the image is opaque; EPNGHeaderNotPresent without a header.
+  bool GetTransparent() override;
   int32_t GetWidth() override;
   // The image cannot be resized this way: both raise EPngError.
   void SetHeight(int32_t Value) override;
@@ -504,6 +509,13 @@ public:
   TTransparencyKind TransparencyKind() const;
   // The shown key colour of the first tRNS chunk, 0 without one.
   COLORREF ImageKeyColor() const;
+  // The colour table and key the colour-keyed paths draw with. A palette key is by index: when
+  // another entry shares the key entry's colour, the key entry gets a colour of its own in this
+  // copy, so that only the transparent index is keyed. The image memory is not touched.
+  void KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const;
+  // Blends the image over a top-down 32-bit buffer of Width x Height pixels (blue, green, red,
+  // and a fourth byte left alone): the whole of alpha blending that needs no platform.
+  void BlendOver(uint8_t* Buffer) const;
 
   uint8_t GetRowFilters() const { return FRowFilters; }
   void SetRowFilters(uint8_t Filters) { FRowFilters = Filters & AllRowFilters; }
@@ -524,11 +536,24 @@ public:
 
 private:
   void ReadChunks(TStream& Stream);
+  void DrawAlphaBlended(HDC DC, const TRect& Rect) const;
+  void AssignToBitmap(TBitmap& Dest) const;
 
   uint8_t FRowFilters = pfSub;
   uint32_t FMaxDataChunkSize = MinDataChunkSize;
   uint8_t FInterlaceKind = 0;
 };
+
+// Stretches the DIB into Rect, leaving the destination's pixels where the stretched source pixel
+// has the colour KeyColor; EPNGOutMemory, with the target untouched, when its temporary contexts
+// and bitmaps cannot be had.
+void DrawColorKeyed(HDC DC, const void* Bits, const BITMAPINFOHEADER& InfoHeader,
+                    const BITMAPINFO& Info, const TRect& Rect, COLORREF KeyColor);
+
+// The blend of one channel: exact at both ends, alpha 255 gives S and 0 gives D.
+constexpr uint8_t BlendChannel(uint32_t S, uint32_t D, uint32_t A) {
+  return static_cast<uint8_t>((S * A + D * (255 - A) + 255) >> 8);
+}
 
 // Registers TPNGObject with the picture framework for "PNG" files, and takes it out again.
 void RegisterPngGraphic();

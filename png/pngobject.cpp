@@ -121,9 +121,16 @@ void TPNGObject::Assign(TPersistent& Source) {
   TGraphic::Assign(Source);
 }
 
+// Pixels that do not exist as the header says cannot be converted: that is the platform's
+// conversion error, as for an image without a header.
 void TPNGObject::AssignTo(TPersistent& Dest) {
   if (auto* Png = dynamic_cast<TPNGObject*>(&Dest)) {
     Png->CopyFromPNG(*this);
+    return;
+  }
+  auto* Bitmap = dynamic_cast<TBitmap*>(&Dest);
+  if (Bitmap != nullptr && HasHeader() && Header().ImageMemoryUsable()) {
+    AssignToBitmap(*Bitmap);
     return;
   }
   TGraphic::AssignTo(Dest);

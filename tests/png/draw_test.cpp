@@ -1,0 +1,238 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TColors = std::vector<COLORREF>;
+
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Blue = RGB(0, 0, 255);
+constexpr COLORREF White = RGB(255, 255, 255);
+constexpr COLORREF Black = RGB(0, 0, 0);
+
+// Every drawing test must release all it made.
+class Drawing : public testing::Test {
+protected:
+  void TearDown() override {
+    GdiFailCall(gcCreate, 0);
+    GdiFailCall(gcSelect, 0);
+    EXPECT_EQ(GdiScreenDCCount(), 0);
+  }
+};
+
+TPNGObject& Loaded(TPNGObject& Image, const TBytes& File) {
+  LoadBytes(Image, File);
+  return Image;
+}
+
+// A canvas of Width x Height filled with one colour.
+class TTestCanvas {
+public:
+  TTestCanvas(int Width, int Height, COLORREF Fill) {
+    Bitmap.SetWidth(Width);
+    Bitmap.SetHeight(Height);
+    Bitmap.Canvas().FillRect({0, 0, Width, Height}, static_cast<TColor>(Fill));
+  }
+  TColors Row(int Y, int Count) {
+    TColors Colors;
+    for (int X = 0; X < Count; ++X)
+      Colors.push_back(Bitmap.Canvas().GetPixel(X, Y));
+    return Colors;
+  }
+  TCanvas& Canvas() { return Bitmap.Canvas(); }
+  TBitmap Bitmap;
+};
+
+TBytes RgbaRedAndClear() {
+  return TPngBuilder().Header(2, 1, 8, 6).Data({0, 255, 0, 0, 255, 0, 255, 0, 0}).End().Bytes();
+}
+
+TBytes GreyKeyed() {
+  return TPngBuilder().Header(2, 1, 8, 0).Chunk("tRNS", {0, 0x80}).Data({0, 0x80, 0x10}).End().Bytes();
+}
+
+TEST(Blend, IsExactAtBothEnds) {
+  EXPECT_EQ(BlendChannel(200, 17, 255), 200);
+  EXPECT_EQ(BlendChannel(200, 17, 0), 17);
+  EXPECT_EQ(BlendChannel(255, 0, 128), 128);
+}
+
+TEST_F(Drawing, AlphaImagesAreBlendedAtTheirOwnSize) {
+  TPNGObject Image;
+  TTestCanvas Target(8, 2, White);
+  Loaded(Image, RgbaRedAndClear()).Draw(Target.Canvas(), {3, 1, 8, 2});
+  EXPECT_EQ(Target.Row(1, 6), (TColors{White, White, White, Red, White, White}));
+  EXPECT_EQ(Target.Row(0, 6), TColors(6, White));
+}
+
+TEST_F(Drawing, OpaqueAndKeyedImagesFillTheRectangle) {
+  TPNGObject Opaque, Keyed;
+  TTestCanvas Target(4, 2, Blue);
+  Loaded(Opaque, TPngBuilder().Header(2, 1, 8, 2).Data({0, 255, 0, 0, 0, 0, 0}).End().Bytes())
+      .Draw(Target.Canvas(), {0, 0, 4, 1});
+  EXPECT_EQ(Target.Row(0, 4), (TColors{Red, Red, Black, Black}));
+  Loaded(Keyed, GreyKeyed()).Draw(Target.Canvas(), {0, 1, 4, 2});
+  EXPECT_EQ(Target.Row(1, 4), (TColors{Blue, Blue, RGB(16, 16, 16), RGB(16, 16, 16)}));
+  EXPECT_TRUE(Keyed.GetTransparent());
+  EXPECT_FALSE(Opaque.GetTransparent());
+}
+
+// A 1-bit palette row of 3 pixels blends 3 pixels: the padding bits are no pixels.
+TEST(Blend, TouchesExactlyTheImagesPixels) {
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder()
+                    .Header(3, 1, 1, 3)
+                    .Chunk("PLTE", {255, 0, 0, 0, 0, 255})
+                    .Chunk("tRNS", {128, 255})
+                    .Data({0, 0b01011111})
+                    .End()
+                    .Bytes());
+  ASSERT_EQ(Image.TransparencyKind(), trAlpha);
+  std::vector<uint8_t> Buffer(4 * 3, 0);
+  Image.BlendOver(Buffer.data());
+  EXPECT_EQ(Buffer, (std::vector<uint8_t>{0, 0, 128, 0, 255, 0, 0, 0, 0, 0, 128, 0}));
+}
+
+TEST(Blend, GreyWithAlphaShowsThroughTheColourTable) {
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 128, 255}).End().Bytes());
+  std::vector<uint8_t> Buffer(4, 0);
+  Image.BlendOver(Buffer.data());
+  EXPECT_EQ(Buffer, (std::vector<uint8_t>{186, 186, 186, 0}));
+}
+
+TBytes DuplicateBlackPalette() {
+  return TPngBuilder()
+      .Header(3, 1, 8, 3)
+      .Chunk("PLTE", {0, 0, 0, 255, 0, 0, 0, 0, 0})
+      .Chunk("tRNS", {0})
+      .Data({0, 0, 1, 2})
+      .End()
+      .Bytes();
+}
+
+// Entry 0 is clear and entry 2 has its colour: only index 0 may show the background.
+TEST_F(Drawing, APaletteKeyIsByIndex) {
+  TPNGObject Image;
+  TTestCanvas Target(3, 1, Blue);
+  Loaded(Image, DuplicateBlackPalette()).Draw(Target.Canvas(), {0, 0, 3, 1});
+  EXPECT_EQ(Target.Row(0, 3), (TColors{Blue, Red, Black}));
+  EXPECT_EQ(Image.Header().DibInfo.bmiColors[0].rgbRed, 0) << "the image memory is untouched";
+
+  TBitmap Converted;
+  Converted.Assign(Image);
+  TTestCanvas Other(3, 1, Blue);
+  Other.Canvas().Draw(0, 0, Converted);
+  EXPECT_EQ(Other.Row(0, 3), (TColors{Blue, Red, Black}));
+}
+
+TEST_F(Drawing, AssigningGivesTheImagesExactColours) {
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder()
+                    .Header(4, 1, 1, 3)
+                    .Chunk("PLTE", {255, 0, 0, 0, 0, 255})
+                    .Data({0, 0b01100000})
+                    .End()
+                    .Bytes());
+  TBitmap Bitmap;
+  Bitmap.Assign(Image);
+  EXPECT_EQ(Bitmap.GetPixelFormat(), pf1bit);
+  TColors Colors;
+  for (int X = 0; X < 4; ++X)
+    Colors.push_back(Bitmap.Canvas().GetPixel(X, 0));
+  EXPECT_EQ(Colors, (TColors{Red, Blue, Blue, Red}));
+  EXPECT_FALSE(Bitmap.GetTransparent());
+}
+
+TEST_F(Drawing, AKeyedImageGivesATransparentBitmap) {
+  TPNGObject Keyed, Alpha;
+  TBitmap Bitmap;
+  Bitmap.Assign(Loaded(Keyed, GreyKeyed()));
+  EXPECT_EQ(Bitmap.GetPixelFormat(), pf8bit);
+  EXPECT_TRUE(Bitmap.GetTransparent());
+  EXPECT_EQ(Bitmap.GetTransparentColor(), RGB(128, 128, 128));
+  Bitmap.SetTransparent(false);
+  Bitmap.Assign(Loaded(Alpha, RgbaRedAndClear()));
+  EXPECT_EQ(Bitmap.GetPixelFormat(), pf24bit);
+  EXPECT_FALSE(Bitmap.GetTransparent()) << "left as it was";
+}
+
+TEST_F(Drawing, AnImageWithoutPixelsConvertsToNothing) {
+  TPNGObject Empty;
+  TBitmap Bitmap;
+  try {
+    Bitmap.Assign(Empty);
+    FAIL() << "no exception";
+  } catch (const EConvertError& Error) {
+    EXPECT_EQ(Error.Message(), "Cannot assign a TPNGObject to a TBitmap");
+  }
+  TTestCanvas Target(1, 1, Blue);
+  Empty.Draw(Target.Canvas(), {0, 0, 1, 1});
+  EXPECT_EQ(Target.Row(0, 1), TColors{Blue});
+
+  TPNGObject NoPixels;
+  Bitmap.SetWidth(3);
+  Bitmap.SetHeight(3);
+  Bitmap.Assign(Loaded(NoPixels, TPngBuilder().Header(0, 2, 8, 2).Data({0, 0}).End().Bytes()));
+  EXPECT_TRUE(Bitmap.GetEmpty());
+}
+
+// Each create or select that fails, first to last, leaves the target as it was and nothing
+// behind.
+TEST_F(Drawing, FailuresOfWhatDrawingCreatesAreOutOfMemory) {
+  for (const auto& File : {GreyKeyed(), RgbaRedAndClear()}) {
+    TPNGObject Image;
+    Loaded(Image, File);
+    TTestCanvas Target(2, 1, Blue);
+    Target.Canvas().GetHandle();
+    const int Baseline = GdiLiveObjectCount();
+    for (int Nth = 1;; ++Nth) {
+      GdiFailCall(gcCreate, Nth);
+      try {
+        Image.Draw(Target.Canvas(), {0, 0, 2, 1});
+        break;
+      } catch (const EPNGOutMemory&) {
+        EXPECT_EQ(Target.Row(0, 2), (TColors{Blue, Blue})) << Nth;
+        EXPECT_EQ(GdiLiveObjectCount(), Baseline) << Nth;
+      }
+      GdiFailCall(gcCreate, 0);
+      Target.Canvas().FillRect({0, 0, 2, 1}, static_cast<TColor>(Blue));
+    }
+    GdiFailCall(gcSelect, 2);
+    EXPECT_THROW(Image.Draw(Target.Canvas(), {0, 0, 2, 1}), EPNGOutMemory);
+    EXPECT_EQ(GdiLiveObjectCount(), Baseline);
+  }
+}
+
+TEST_F(Drawing, AFailedConversionLeavesTheBitmapAsItWas) {
+  TPNGObject Image;
+  Loaded(Image, GreyKeyed());
+  TBitmap Bitmap;
+  Bitmap.SetWidth(5);
+  Bitmap.SetHeight(5);
+  GdiFailCall(gcCreate, 1);
+  EXPECT_THROW(Bitmap.Assign(Image), EPNGOutMemory);
+  EXPECT_EQ(Bitmap.GetWidth(), 5);
+  EXPECT_FALSE(Bitmap.GetTransparent());
+}
+
+TEST_F(Drawing, AnIndexBeyondThePaletteRaisesAndDrawsNothing) {
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder()
+                    .Header(2, 1, 8, 3)
+                    .Chunk("PLTE", {1, 2, 3})
+                    .Chunk("tRNS", {128})
+                    .Data({0, 0, 7})
+                    .End()
+                    .Bytes());
+  TTestCanvas Target(2, 1, Blue);
+  Target.Canvas().GetHandle();
+  const int Baseline = GdiLiveObjectCount();
+  EXPECT_THROW(Image.Draw(Target.Canvas(), {0, 0, 2, 1}), EPngError);
+  EXPECT_EQ(Target.Row(0, 2), (TColors{Blue, Blue}));
+  EXPECT_EQ(GdiLiveObjectCount(), Baseline);
+}
+
+} // namespace
