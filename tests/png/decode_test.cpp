@@ -119,6 +119,13 @@ TEST(ImageData, AStreamThatEndsEarlyLeavesTheRestZero) {
   EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
 }
 
+// The row buffers start zeroed: a row cut short holds zeros after the bytes that came.
+TEST(ImageData, ARowCutShortIsCompletedWithZeros) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(4, 1, 8, 0).Data({0, 7, 9}).End().Bytes());
+  EXPECT_EQ(TBytes(Image.Header().ImageRow(0), Image.Header().ImageRow(0) + 4), (TBytes{7, 9, 0, 0}));
+}
+
 TEST(ImageData, ABodyNeverReadStillHasItsCrcChecked) {
   for (const uint8_t Interlace : {0, 1}) {
     const TBytes Good = TPngBuilder().Header(5, 0, 8, 0, Interlace).Chunk("IDAT", TBytes(70000, 1)).End().Bytes();
