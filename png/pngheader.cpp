@@ -132,10 +132,37 @@ void TChunkIHDR::CheckFields() {
     Reject([] { TPNGObject::RaisePngError<EPngInvalidIHDR>(PngMessage(MsgInvalidIHDR)); });
 }
 
+// A 2-bit image is held, and written, as 4 bits per pixel. Its grey key follows the samples, and
+// chunks that are unsafe to copy after a change to the header go, as the PNG copy rules require.
+void TChunkIHDR::WidenTwoBitDepth() {
+  TPNGObject* Owner = OwnerImage();
+  auto* Transparency = Owner != nullptr ? static_cast<TChunktRNS*>(
+                                              Owner->ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
+                                        : nullptr;
+  const bool GreyKey = ColorType == COLOR_GRAYSCALE && Transparency != nullptr &&
+                       Transparency->HasValidKey();
+  BitDepth = 4;
+  if (GreyKey)
+    Transparency->AlphaTable[1] = static_cast<uint8_t>(Transparency->AlphaTable[1] * 5);
+  if (Owner == nullptr)
+    return;
+  TPNGList& List = Owner->ChunkList;
+  int32_t Kept = 0;
+  for (int32_t Index = 0; Index < List.Count(); ++Index) {
+    TChunk* Chunk = List.Item(Index);
+    const bool UnsafeUnknown = Chunk != nullptr && &Chunk->ClassType() == &TChunk::ClassInfo &&
+                               (Chunk->ChunkTag[3] & 0x20) == 0;
+    if (UnsafeUnknown)
+      delete Chunk;
+    else
+      List.SetItem(Kept++, Chunk);
+  }
+  List.SetCount(Kept);
+}
+
 bool TChunkIHDR::SaveChunk(TStream& Stream) {
-  // A 2-bit image is held, and written, as 4 bits per pixel.
   if (BitDepth == 2)
-    BitDepth = 4;
+    WidenTwoBitDepth();
   ResizeBody(HeaderBodySize);
   uint8_t* Body = ChunkBody();
   PutBigEndian32(Body, Width);

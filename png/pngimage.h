@@ -212,6 +212,7 @@ public:
 private:
   bool IsOwnersHeader() const;
   void CheckFields();
+  void WidenTwoBitDepth();
   void FillDibHeader(int BitCount, bool IndexedMode);
   void ChooseDibFormat();
 };
@@ -232,6 +233,9 @@ public:
   using TChunkWithClass::TChunkWithClass;
 
   bool LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) override;
+  // Writes the whole image from the image memory: rows encoded, filtered and compressed one at
+  // a time into IDAT chunks of MaxDataChunkSize bytes (the last one shorter).
+  bool SaveChunk(TStream& Stream) override;
 
   // The body length of the first IDAT chunk as read (the body itself is not kept).
   int32_t FirstChunkBodySize = 0;
@@ -249,7 +253,19 @@ private:
   void DecodeNonInterlaced(TReadState& State);
   void DecodeAdam7(TReadState& State);
   void FinishLastChunk(TReadState& State);
+
+  struct TWriteState;
+  void WriteRowsNonInterlaced(TWriteState& State);
+  void WriteRowsAdam7(TWriteState& State);
+  void WriteRow(TWriteState& State);
+  uint8_t ChooseRowFilter(TWriteState& State) const;
+  void CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count);
+  void FinishCompressedData(TWriteState& State);
 };
+
+// The score the writer ranks filter candidates by: positions j from 2 on whose byte repeats one
+// of the two before it.
+int RepeatScore(const uint8_t* Row, uint32_t Count);
 
 // The Adam7 passes: starting row and column, row and column increments.
 struct TAdam7Pass {
@@ -307,6 +323,7 @@ public:
 
 private:
   uint16_t KeySample(int Index) const;
+  void RewriteKeyAsWritten();
   uint8_t ShownGrey(uint16_t Sample) const;
 };
 

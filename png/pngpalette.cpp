@@ -109,7 +109,26 @@ bool TChunktRNS::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   return true;
 }
 
+// A valid key is written the way the pixels are: 16-bit samples as their high byte x 257,
+// colour samples through the gamma the writer undoes.
+void TChunktRNS::RewriteKeyAsWritten() {
+  const TChunkIHDR& Header = *OwnerHeader();
+  const bool Deep = Header.BitDepth == 16;
+  const auto& Gamma = OwnerImage()->GammaLut;
+  const auto& Inverse = OwnerImage()->InverseGammaLut;
+  const int Samples = Header.ColorType == COLOR_RGB ? 3 : 1;
+  for (int i = 0; i < Samples; ++i) {
+    const uint16_t Sample = KeySample(i);
+    uint32_t Value = Deep ? Sample >> 8 : Sample;
+    if (Header.ColorType == COLOR_RGB)
+      Value = Inverse[Gamma[Value]];
+    PutBigEndian16(AlphaTable.data() + 2 * i, Deep ? Value * 257 : Value);
+  }
+}
+
 bool TChunktRNS::SaveChunk(TStream& Stream) {
+  if (HasValidKey())
+    RewriteKeyAsWritten();
   if (ChunkBodySize() <= 256)
     std::copy_n(AlphaTable.begin(), ChunkBodySize(), ChunkBody());
   return TChunk::SaveChunk(Stream);

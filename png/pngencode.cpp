@@ -1,0 +1,296 @@
+// The image-data writer: rows encoded from the image memory into PNG sample layout, gamma undone
+// on colour samples, a filter chosen per row, one deflate stream cut into IDAT chunks.
+#include "png/pngframe.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
+
+// Each pixel layout stores image column C as PNG pixel K of the raw row. 16-bit samples are
+// written as v x 257, so full intensity stays full.
+using TPixelPack = void (*)(const uint8_t* Inverse, const uint8_t* Dib, int32_t C,
+                            const uint8_t* Alpha, uint8_t* Raw, int32_t K);
+
+void PackGray16(const uint8_t*, const uint8_t* Dib, int32_t C, const uint8_t*, uint8_t* Raw,
+                int32_t K) {
+  Raw[2 * K] = Raw[2 * K + 1] = Dib[C];
+}
+
+template <int BytesPerSample>
+void PutRgb(const uint8_t* Inverse, const uint8_t* Pixel, uint8_t* Out) {
+  const uint8_t Channels[3] = {Inverse[Pixel[2]], Inverse[Pixel[1]], Inverse[Pixel[0]]};
+  for (int c = 0; c < 3; ++c)
+    std::fill_n(Out + c * BytesPerSample, BytesPerSample, Channels[c]);
+}
+
+void PackRgb8(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t*, uint8_t* Raw,
+              int32_t K) {
+  PutRgb<1>(Inverse, Dib + 3 * C, Raw + 3 * K);
+}
+
+void PackRgb16(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t*,
+               uint8_t* Raw, int32_t K) {
+  PutRgb<2>(Inverse, Dib + 3 * C, Raw + 6 * K);
+}
+
+void PackGrayAlpha8(const uint8_t*, const uint8_t* Dib, int32_t C, const uint8_t* Alpha,
+                    uint8_t* Raw, int32_t K) {
+  Raw[2 * K] = Dib[C];
+  Raw[2 * K + 1] = Alpha[C];
+}
+
+void PackGrayAlpha16(const uint8_t*, const uint8_t* Dib, int32_t C, const uint8_t* Alpha,
+                     uint8_t* Raw, int32_t K) {
+  Raw[4 * K] = Raw[4 * K + 1] = Dib[C];
+  Raw[4 * K + 2] = Raw[4 * K + 3] = Alpha[C];
+}
+
+void PackRgba8(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t* Alpha,
+               uint8_t* Raw, int32_t K) {
+  PutRgb<1>(Inverse, Dib + 3 * C, Raw + 4 * K);
+  Raw[4 * K + 3] = Alpha[C];
+}
+
+void PackRgba16(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t* Alpha,
+                uint8_t* Raw, int32_t K) {
+  PutRgb<2>(Inverse, Dib + 3 * C, Raw + 8 * K);
+  Raw[8 * K + 6] = Raw[8 * K + 7] = Alpha[C];
+}
+
+// Packed samples of Depth bits, taken from their image column, placed as pass pixel K.
+template <int Depth>
+void PackPacked(const uint8_t*, const uint8_t* Dib, int32_t C, const uint8_t*, uint8_t* Raw,
+                int32_t K) {
+  constexpr int Mask = (1 << Depth) - 1;
+  const int Sample = (Dib[(C * Depth) >> 3] >> (8 - Depth - ((C * Depth) & 7))) & Mask;
+  Raw[(K * Depth) >> 3] =
+      static_cast<uint8_t>(Raw[(K * Depth) >> 3] | Sample << (8 - Depth - ((K * Depth) & 7)));
+}
+
+TPixelPack PackerFor(uint8_t ColorType, int SampleBits) {
+  const bool Deep = SampleBits == 16;
+  switch (ColorType) {
+  case COLOR_GRAYSCALE:
+  case COLOR_PALETTE:
+    if (Deep)
+      return PackGray16;
+    return SampleBits == 1 ? PackPacked<1> : SampleBits == 4 ? PackPacked<4> : PackPacked<8>;
+  case COLOR_RGB:
+    return Deep ? PackRgb16 : PackRgb8;
+  case COLOR_GRAYSCALEALPHA:
+    return Deep ? PackGrayAlpha16 : PackGrayAlpha8;
+  case COLOR_RGBALPHA:
+    return Deep ? PackRgba16 : PackRgba8;
+  default:
+    return nullptr;
+  }
+}
+
+void WriteDataChunk(TStream& Stream, const uint8_t* Bytes, uint32_t Count) {
+  const uint32_t Length = SwapBytes32(Count);
+  uint32_t Crc = UpdateCrc32(0xFFFFFFFFu, IdatTag.data(), 4);
+  Crc = SwapBytes32(~UpdateCrc32(Crc, Bytes, static_cast<int32_t>(Count)));
+  Stream.WriteBuffer(&Length, 4);
+  Stream.WriteBuffer(IdatTag.data(), 4);
+  Stream.WriteBuffer(Bytes, Count);
+  Stream.WriteBuffer(&Crc, 4);
+}
+
+} // namespace
+
+int RepeatScore(const uint8_t* Row, uint32_t Count) {
+  int Score = 0;
+  for (uint32_t j = 2; j < Count; ++j)
+    Score += Row[j] == Row[j - 1] || Row[j] == Row[j - 2] ? 1 : 0;
+  return Score;
+}
+
+// What one write carries from row to row.
+struct TChunkIDAT::TWriteState {
+  TStream& Stream;
+  ZlibStream Zlib;
+  uint32_t OutputSize = 0;
+  TPixelPack Pack = nullptr;
+  int SampleBits = 0;
+  uint8_t Filters = 0;
+  std::vector<uint8_t> RawRow;
+  std::vector<uint8_t> Candidates[5]; // Candidates[0]: the previous raw row, then this one
+
+  explicit TWriteState(TStream& To) : Stream(To) {}
+};
+
+bool TChunkIDAT::SaveChunk(TStream& Stream) {
+  HeaderChunk = &OwnerImage()->Header();
+  const TChunkIHDR& H = *HeaderChunk;
+  if (!H.ImageMemoryUsable())
+    TPNGObject::RaisePngError<EPNGHeaderNotPresent>(PngMessage(MsgNoHeader));
+  const uint8_t Interlace = OwnerImage()->GetInterlaceKind();
+  if (Interlace > 1)
+    TPNGObject::RaisePngError<EPNGUnknownInterlace>(PngMessage(MsgUnknownInterlace));
+  DecodeWidth = static_cast<int32_t>(H.Width);
+  DecodeHeight = static_cast<int32_t>(H.Height);
+
+  TWriteState State(Stream);
+  // A 2-bit image is held, and so packed, as 4 bits per pixel.
+  State.SampleBits = H.BitDepth == 2 ? 4 : H.BitDepth;
+  State.Pack = PackerFor(H.ColorType, State.SampleBits);
+  State.Filters = OwnerImage()->GetRowFilters();
+  RowByteCount = static_cast<uint32_t>(
+      RowSizeForPixels(DecodeWidth, H.ColorType, static_cast<uint8_t>(State.SampleBits)));
+  int32_t RowBytes = 0, Stride = 0;
+  OwnerImage()->GetRowGeometry(RowBytes, Stride);
+  FilterStride = static_cast<uint32_t>(std::max(Stride, 1));
+  State.RawRow.assign(RowByteCount, 0);
+  State.Candidates[0].assign(RowByteCount, 0);
+  for (int t = 1; t < 5; ++t)
+    if ((State.Filters & (1 << t)) != 0)
+      State.Candidates[t].assign(RowByteCount, 0);
+
+  // No chunk is larger than all the data could compress to, so a huge setting costs nothing.
+  const uint64_t Filtered = (uint64_t{RowByteCount} + 1) * H.Height;
+  State.OutputSize = static_cast<uint32_t>(
+      std::min<uint64_t>(OwnerImage()->GetMaxDataChunkSize(), compressBound(static_cast<uLong>(Filtered))));
+  BeginDeflate(Stream, OwnerImage()->ZlibLevel, static_cast<int32_t>(State.OutputSize), State.Zlib);
+  if (DecodeWidth > 0 && DecodeHeight > 0) {
+    if (Interlace == 0)
+      WriteRowsNonInterlaced(State);
+    else
+      WriteRowsAdam7(State);
+  }
+  FinishCompressedData(State);
+  return true;
+}
+
+void TChunkIDAT::WriteRowsNonInterlaced(TWriteState& State) {
+  const TChunkIHDR& H = *HeaderChunk;
+  const uint8_t* Inverse = OwnerImage()->InverseGammaLut.data();
+  const bool Packed = State.Pack == PackPacked<1> || State.Pack == PackPacked<4> ||
+                      State.Pack == PackPacked<8>;
+  for (uint32_t Y = 0; Y < H.Height; ++Y) {
+    const uint8_t* Dib = H.ImageRow(Y);
+    const uint8_t* Alpha = H.AlphaPlane != nullptr ? H.AlphaRow(Y) : nullptr;
+    if (Packed) {
+      std::memcpy(State.RawRow.data(), Dib, RowByteCount);
+    } else {
+      for (int32_t X = 0; X < DecodeWidth; ++X)
+        State.Pack(Inverse, Dib, X, Alpha, State.RawRow.data(), X);
+    }
+    WriteRow(State);
+  }
+}
+
+void TChunkIDAT::WriteRowsAdam7(TWriteState& State) {
+  const TChunkIHDR& H = *HeaderChunk;
+  const uint8_t* Inverse = OwnerImage()->InverseGammaLut.data();
+  for (const TAdam7Pass& P : Adam7Passes) {
+    const int32_t Columns =
+        std::max(0, (DecodeWidth - P.StartColumn + P.ColumnStep - 1) / P.ColumnStep);
+    RowByteCount = static_cast<uint32_t>(
+        RowSizeForPixels(Columns, H.ColorType, static_cast<uint8_t>(State.SampleBits)));
+    std::fill_n(State.Candidates[0].begin(), RowByteCount, uint8_t{0});
+    if (RowByteCount == 0)
+      continue;
+    for (int32_t Row = P.StartRow; Row < DecodeHeight; Row += P.RowStep) {
+      const auto Y = static_cast<uint32_t>(Row);
+      const uint8_t* Dib = H.ImageRow(Y);
+      const uint8_t* Alpha = H.AlphaPlane != nullptr ? H.AlphaRow(Y) : nullptr;
+      std::fill_n(State.RawRow.begin(), RowByteCount, uint8_t{0});
+      for (int32_t K = 0, C = P.StartColumn; C < DecodeWidth; ++K, C += P.ColumnStep)
+        State.Pack(Inverse, Dib, C, Alpha, State.RawRow.data(), K);
+      WriteRow(State);
+    }
+  }
+}
+
+void TChunkIDAT::WriteRow(TWriteState& State) {
+  const uint8_t Filter = ChooseRowFilter(State);
+  CompressRowBytes(State, &Filter, 1);
+  CompressRowBytes(State, State.Candidates[Filter].data(), RowByteCount);
+}
+
+uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
+  const uint32_t n = RowByteCount;
+  const uint32_t s = FilterStride;
+  const uint8_t* x = State.RawRow.data();
+  const uint8_t* b = State.Candidates[0].data();
+  const auto Left = [&](uint32_t i) { return i >= s ? x[i - s] : 0; };
+  const auto UpperLeft = [&](uint32_t i) { return i >= s ? b[i - s] : 0; };
+  const uint8_t Filters = State.Filters;
+  for (uint32_t i = 0; i < n; ++i) {
+    if ((Filters & pfSub) != 0)
+      State.Candidates[1][i] = static_cast<uint8_t>(x[i] - Left(i));
+    if ((Filters & pfUp) != 0)
+      State.Candidates[2][i] = static_cast<uint8_t>(x[i] - b[i]);
+    if ((Filters & pfAverage) != 0)
+      State.Candidates[3][i] = static_cast<uint8_t>(x[i] - (Left(i) + b[i]) / 2);
+    if ((Filters & pfPaeth) != 0)
+      State.Candidates[4][i] = static_cast<uint8_t>(
+          x[i] - PaethPredictor(static_cast<uint8_t>(Left(i)), b[i], static_cast<uint8_t>(UpperLeft(i))));
+  }
+  std::memcpy(State.Candidates[0].data(), x, n);
+  if (Filters == 0)
+    return 0;
+  if ((Filters & (Filters - 1)) == 0)
+    return static_cast<uint8_t>(__builtin_ctz(Filters));
+  int Best = -1;
+  uint8_t Chosen = 0;
+  for (uint8_t t = 0; t < 5; ++t) {
+    if ((Filters & (1 << t)) == 0)
+      continue;
+    const int Score = RepeatScore(State.Candidates[t].data(), n);
+    if (Score > Best) {
+      Best = Score;
+      Chosen = t;
+    }
+  }
+  return Best > 0 ? Chosen : 0;
+}
+
+// Every deflate result is checked: an error raises, and a call that makes no progress is never
+// repeated.
+void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count) {
+  z_stream& Z = State.Zlib.ZLib;
+  Z.next_in = const_cast<Bytef*>(Bytes);
+  Z.avail_in = Count;
+  while (Z.avail_in > 0) {
+    const uInt InBefore = Z.avail_in;
+    const uInt OutBefore = Z.avail_out;
+    const int Result = deflate(&Z, Z_NO_FLUSH);
+    if (Result < 0)
+      RaiseZlibError(Result);
+    if (Z.avail_out == 0) {
+      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
+      Z.next_out = State.Zlib.WorkBuffer.get();
+      Z.avail_out = State.OutputSize;
+    } else if (Z.avail_in == InBefore && Z.avail_out == OutBefore) {
+      RaiseZlibError(Z_BUF_ERROR);
+    }
+  }
+}
+
+void TChunkIDAT::FinishCompressedData(TWriteState& State) {
+  z_stream& Z = State.Zlib.ZLib;
+  Z.next_in = nullptr;
+  Z.avail_in = 0;
+  for (;;) {
+    const uInt OutBefore = Z.avail_out;
+    const int Result = deflate(&Z, Z_FINISH);
+    if (Result < 0)
+      RaiseZlibError(Result);
+    if (Result == Z_STREAM_END)
+      break;
+    if (Z.avail_out == 0) {
+      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
+      Z.next_out = State.Zlib.WorkBuffer.get();
+      Z.avail_out = State.OutputSize;
+    } else if (Z.avail_out == OutBefore) {
+      RaiseZlibError(Z_BUF_ERROR);
+    }
+  }
+  const uint32_t Pending = State.OutputSize - Z.avail_out;
+  if (Pending > 0)
+    WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), Pending);
+}

@@ -1,0 +1,217 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+#include "tests/png/pngsuite_support.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <filesystem>
+#include <random>
+
+namespace {
+
+struct TParsedChunk {
+  std::string Type;
+  TBytes Body;
+};
+
+std::vector<TParsedChunk> ParseChunks(const TBytes& File) {
+  std::vector<TParsedChunk> Chunks;
+  for (size_t At = 8; At + 12 <= File.size();) {
+    const uint32_t Length = (uint32_t{File[At]} << 24) | (uint32_t{File[At + 1]} << 16) |
+                            (uint32_t{File[At + 2]} << 8) | File[At + 3];
+    const auto Begin = File.begin() + static_cast<long>(At);
+    Chunks.push_back({std::string(Begin + 4, Begin + 8), TBytes(Begin + 8, Begin + 8 + Length)});
+    At += 12 + size_t{Length};
+  }
+  return Chunks;
+}
+
+// The filtered rows of a file: its IDAT bodies joined and inflated.
+TBytes FilteredRowsOf(const TBytes& File) {
+  TBytes Joined;
+  for (const TParsedChunk& Chunk : ParseChunks(File))
+    if (Chunk.Type == "IDAT")
+      Joined.insert(Joined.end(), Chunk.Body.begin(), Chunk.Body.end());
+  TBytes Rows(1 << 20);
+  uLongf Size = static_cast<uLongf>(Rows.size());
+  EXPECT_EQ(uncompress(Rows.data(), &Size, Joined.data(), static_cast<uLong>(Joined.size())), Z_OK);
+  Rows.resize(Size);
+  return Rows;
+}
+
+std::vector<uint8_t> FilterBytes(const TBytes& Rows, size_t RowBytes) {
+  std::vector<uint8_t> Types;
+  for (size_t At = 0; At < Rows.size(); At += RowBytes + 1)
+    Types.push_back(Rows[At]);
+  return Types;
+}
+
+struct TWriterSettings {
+  uint8_t Filters;
+  int Interlace; // -1: as loaded
+  uint32_t MaxChunk;
+};
+
+class SuiteRoundTrip : public testing::TestWithParam<std::string> {};
+
+// What we write, we and libpng read back to the same image memory, whatever the settings.
+TEST_P(SuiteRoundTrip, ReadsBackTheSameImage) {
+  const TBytes File = ReadFileBytes(PngSuiteDir() + GetParam());
+  const TWriterSettings Settings[] = {
+      {pfSub, -1, 65535}, {AllRowFilters, 1, 65535}, {0, 0, 65535}, {pfPaeth | pfUp, 1, 65535}};
+  for (const TWriterSettings& S : Settings) {
+    TPNGObject Original;
+    LoadBytes(Original, File);
+    Original.SetRowFilters(S.Filters);
+    if (S.Interlace >= 0)
+      Original.SetInterlaceKind(static_cast<uint8_t>(S.Interlace));
+    const TBytes Saved = SavedBytes(Original);
+    TPNGObject Back;
+    LoadBytes(Back, Saved);
+    EXPECT_EQ(OurPixels(Back), OurPixels(Original)) << int{S.Filters} << "/" << S.Interlace;
+    EXPECT_EQ(OraclePixels(Saved, Back.GammaLut), OurPixels(Back)) << int{S.Filters};
+    EXPECT_EQ(ChunkTypes(Back), ChunkTypes(Original));
+  }
+}
+
+std::vector<std::string> ValidSuiteFiles() {
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(PngSuiteDir()))
+    if (Entry.path().extension() == ".png" && Entry.path().filename().string()[0] != 'x')
+      Names.push_back(Entry.path().filename().string());
+  std::sort(Names.begin(), Names.end());
+  return Names;
+}
+
+INSTANTIATE_TEST_SUITE_P(PngSuite, SuiteRoundTrip, testing::ValuesIn(ValidSuiteFiles()),
+                         [](const auto& Info) { return Info.param.substr(0, 8); });
+
+TBytes Resaved(const TBytes& File, uint8_t Filters) {
+  TPNGObject Image;
+  LoadBytes(Image, File);
+  Image.SetRowFilters(Filters);
+  return SavedBytes(Image);
+}
+
+TEST(FilterChoice, FollowsTheRepeatScore) {
+  const TBytes Rgb = TPngBuilder().Header(3, 1, 8, 2).Data({0, 10, 20, 30, 11, 21, 31, 12, 22, 32}).End().Bytes();
+  EXPECT_EQ(FilteredRowsOf(Resaved(Rgb, pfNone | pfSub))[0], 1);
+  const TBytes Flat = TPngBuilder().Header(4, 1, 8, 0).Data({0, 9, 9, 9, 9}).End().Bytes();
+  EXPECT_EQ(FilteredRowsOf(Resaved(Flat, pfNone | pfSub))[0], 0) << "a tie goes to the lower type";
+  const TBytes Narrow = TPngBuilder().Header(1, 3, 8, 0).Data({0, 1, 0, 2, 0, 3}).End().Bytes();
+  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub | pfUp)), 1), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub)), 1), (std::vector<uint8_t>{1, 1, 1}));
+  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, 0)), 1), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(RepeatScore(Rgb.data(), 2), 0);
+}
+
+TBytes NoisyRgb(uint32_t Width, uint32_t Height) {
+  std::mt19937 Generator(5);
+  TBytes Raw;
+  for (uint32_t y = 0; y < Height; ++y) {
+    Raw.push_back(0);
+    for (uint32_t i = 0; i < 3 * Width; ++i)
+      Raw.push_back(static_cast<uint8_t>(Generator()));
+  }
+  return TPngBuilder().Header(Width, Height, 8, 2).Data(Raw).End().Bytes();
+}
+
+TEST(DataChunks, AreFullButTheLastAndNeverEmpty) {
+  for (const uint32_t MaxChunk : {65535u, 100000u, 0x7FFFFFFFu}) {
+    TPNGObject Image;
+    LoadBytes(Image, NoisyRgb(300, 300));
+    Image.SetMaxDataChunkSize(MaxChunk);
+    std::vector<size_t> Sizes;
+    for (const TParsedChunk& Chunk : ParseChunks(SavedBytes(Image)))
+      if (Chunk.Type == "IDAT")
+        Sizes.push_back(Chunk.Body.size());
+    ASSERT_FALSE(Sizes.empty());
+    for (size_t i = 0; i + 1 < Sizes.size(); ++i)
+      EXPECT_EQ(Sizes[i], MaxChunk);
+    EXPECT_GT(Sizes.back(), 0u);
+    EXPECT_LE(Sizes.back(), MaxChunk);
+    EXPECT_EQ(Sizes.size() > 1, MaxChunk < 270000) << MaxChunk;
+  }
+}
+
+TEST(Samples, SixteenBitsAreWrittenAsTheHighByteTwice) {
+  const TBytes File = TPngBuilder().Header(1, 1, 16, 6).Data({0, 0x12, 1, 0x34, 2, 0x56, 3, 0xFF, 0xFF}).End().Bytes();
+  EXPECT_EQ(FilteredRowsOf(Resaved(File, 0)),
+            (TBytes{0, 0x12, 0x12, 0x34, 0x34, 0x56, 0x56, 0xFF, 0xFF}));
+}
+
+TEST(Samples, GammaIsUndoneOnColourOnly) {
+  const TBytes Gamma{0, 1, 0x86, 0xA0};
+  const TBytes Rgb = TPngBuilder().Header(1, 1, 8, 6).Chunk("gAMA", Gamma).Data({0, 128, 1, 255, 128}).End().Bytes();
+  EXPECT_EQ(FilteredRowsOf(Resaved(Rgb, 0)), (TBytes{0, 128, 1, 255, 128}));
+  const TBytes Grey = TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", Gamma).Data({0, 186, 186}).End().Bytes();
+  EXPECT_EQ(FilteredRowsOf(Resaved(Grey, 0)), (TBytes{0, 186, 186}));
+}
+
+TEST(Writer, AnImageWithoutRowsHasOneEmptyStream) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(5, 0, 8, 2).Chunk("IDAT", Compress({})).End().Bytes());
+  const auto Chunks = ParseChunks(SavedBytes(Image));
+  ASSERT_EQ(Chunks.size(), 3u);
+  EXPECT_EQ(Chunks[1].Type, "IDAT");
+  EXPECT_EQ(FilteredRowsOf(SavedBytes(Image)), TBytes{});
+}
+
+TEST(Writer, FailsCleanlyWhereItCannotWrite) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(2, 2, 8, 0).Data({0, 1, 2, 0, 3, 4}).End().Bytes());
+  Image.ZlibLevel = 10;
+  TMemoryStream Stream;
+  EXPECT_THROW(Image.ChunkList.Item(1)->SaveChunk(Stream), EPNGZLIBError);
+  EXPECT_EQ(Stream.GetSize(), 0);
+
+  TPNGObject Broken;
+  EXPECT_THROW(LoadBytes(Broken, TPngBuilder().Header(65535, 65535, 8, 6).Bytes()), EPNGOutMemory);
+  TChunkIDAT Data(&Broken);
+  EXPECT_THROW(Data.SaveChunk(Stream), EPNGHeaderNotPresent);
+  EXPECT_EQ(Stream.GetSize(), 0);
+}
+
+TEST(Writer, ATwoBitImageBecomesFourBitsWithItsKeyAndLosesUnsafeChunks) {
+  const TBytes File = TPngBuilder()
+                          .Header(4, 1, 2, 0)
+                          .Chunk("tRNS", {0, 2})
+                          .Chunk("prVT", {1})
+                          .Chunk("prvt", {2})
+                          .Data({0, 0b11100100})
+                          .End()
+                          .Bytes();
+  TPNGObject Image;
+  LoadBytes(Image, File);
+  const COLORREF Shown = Image.ImageKeyColor();
+  const TBytes Saved = SavedBytes(Image);
+  TPNGObject Back;
+  LoadBytes(Back, Saved);
+  EXPECT_EQ(Back.Header().BitDepth, 4);
+  EXPECT_EQ(ChunkTypes(Back), (std::vector<std::string>{"IHDR", "tRNS", "prvt", "IDAT", "IEND"}));
+  EXPECT_EQ(Back.ImageKeyColor(), Shown);
+  EXPECT_EQ(Back.TransparencyKind(), trColorKey);
+  EXPECT_EQ(OurPixels(Back), OurPixels(Image));
+}
+
+TEST(Writer, ATruecolourKeyFollowsTheGammaOfTheSamples) {
+  const TBytes File = TPngBuilder()
+                          .Header(1, 1, 8, 2)
+                          .Chunk("gAMA", {0, 0, 0xC3, 0x50})
+                          .Chunk("tRNS", {0, 7, 0, 8, 0, 9})
+                          .Data({0, 7, 8, 9})
+                          .End()
+                          .Bytes();
+  TPNGObject Image;
+  LoadBytes(Image, File);
+  TPNGObject Back;
+  LoadBytes(Back, SavedBytes(Image));
+  EXPECT_EQ(Back.ImageKeyColor(), Image.ImageKeyColor());
+  const TChunkIHDR& H = Back.Header();
+  EXPECT_EQ(RGB(H.ImageRow(0)[2], H.ImageRow(0)[1], H.ImageRow(0)[0]), Back.ImageKeyColor())
+      << "the key still hits the pixel that had it";
+}
+
+} // namespace
