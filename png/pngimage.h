@@ -495,6 +495,9 @@ public:
   void Draw(TCanvas& Canvas, const TRect& Rect) override;
   bool GetEmpty() override { return ChunkList.Count() == 0; }
   int32_t GetHeight() override;
+  // A logical palette of the colour table for grey and palette images, made once and kept in
+  // ScratchPalette; none for the others. EPNGHeaderNotPresent without a header.
+  HPALETTE GetPalette() override;
   // True unless the image is opaque; EPNGHeaderNotPresent without a header.
   bool GetTransparent() override;
   int32_t GetWidth() override;
@@ -503,6 +506,13 @@ public:
   void SetWidth(int32_t Value) override;
   void LoadFromStream(TStream& Stream) override;
   void SaveToStream(TStream& Stream) override;
+  // Through a platform bitmap: the image drawn onto a new white bitmap of its size, and back by
+  // importing the bitmap the clipboard holds.
+  void LoadFromClipboardFormat(uint16_t Format, HANDLE Data, HPALETTE Palette) override;
+  void SaveToClipboardFormat(uint16_t& Format, HANDLE& Data, HPALETTE& Palette) override;
+  // The colour of one pixel, as shown; outside the image 0, and setting there does nothing.
+  virtual COLORREF GetPixelColor(int32_t X, int32_t Y);
+  virtual void SetPixelColor(int32_t X, int32_t Y, COLORREF Color);
 
   // Creates and raises an exception of class E with Text. It reads nothing of the image, so it
   // is static: a chunk without an owner can raise through it as well.
@@ -522,6 +532,17 @@ public:
   void GetRowGeometry(int32_t& RowBytes, int32_t& Stride) const;
   // Makes this image a copy of Source: settings, gamma tables and every chunk.
   void CopyFromPNG(TPNGObject& Source);
+
+  // Rebuilds the image from a platform bitmap: a palette image of its depth below 16 bits per
+  // pixel, 8-bit truecolour above, with a tRNS chunk for a transparent bitmap's key. The image is
+  // unchanged when the handle is no bitmap it can take; after a later failure it is empty.
+  void ImportBitmapHandle(HBITMAP Handle, bool Transparent, COLORREF KeyColor);
+  // The first byte of image row Y, counted from the top; Y is not range-tested.
+  uint8_t* RowAddress(int32_t Y) const;
+  COLORREF GetIndexedPixel(int32_t X, int32_t Y) const;
+  void SetIndexedPixel(int32_t X, int32_t Y, COLORREF Color);
+  COLORREF GetRGBPixel(int32_t X, int32_t Y) const;
+  void SetRGBPixel(int32_t X, int32_t Y, COLORREF Color);
 
   TTransparencyKind TransparencyKind() const;
   // The shown key colour of the first tRNS chunk, 0 without one.
@@ -560,6 +581,15 @@ private:
   uint32_t FMaxDataChunkSize = MinDataChunkSize;
   uint8_t FInterlaceKind = 0;
 };
+
+// Fills a header from a bitmap's description and copies the bitmap's pixels into its new image
+// memory, converted to its format.
+void FillHeaderFromBitmap(TChunkIHDR& Header, HBITMAP Handle, const BITMAP& Description);
+
+// The byte offset of image row Y in a bottom-up DIB, in 64 bits.
+constexpr int64_t RowOffset(int32_t Stride, uint32_t Height, int32_t Y) {
+  return int64_t{Stride} * (int64_t{Height} - 1 - Y);
+}
 
 // Stretches the DIB into Rect, leaving the destination's pixels where the stretched source pixel
 // has the colour KeyColor; EPNGOutMemory, with the target untouched, when its temporary contexts

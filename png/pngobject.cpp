@@ -113,14 +113,6 @@ void TPNGObject::CopyFromPNG(TPNGObject& Source) {
   ChunkList.SetCount(Made);
 }
 
-void TPNGObject::Assign(TPersistent& Source) {
-  if (auto* Png = dynamic_cast<TPNGObject*>(&Source)) {
-    CopyFromPNG(*Png);
-    return;
-  }
-  TGraphic::Assign(Source);
-}
-
 // Pixels that do not exist as the header says cannot be converted: that is the platform's
 // conversion error, as for an image without a header.
 void TPNGObject::AssignTo(TPersistent& Dest) {

@@ -1,0 +1,207 @@
+#include "png/pngimage.h"
+#include "tests/png/png_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TColors = std::vector<COLORREF>;
+using TTypes = std::vector<std::string>;
+
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Green = RGB(0, 255, 0);
+constexpr COLORREF Blue = RGB(0, 0, 255);
+constexpr COLORREF White = RGB(255, 255, 255);
+
+// A DIB section of the given depth holding Pixels (row-major, top row first), its table for
+// indexed depths being Table.
+HBITMAP SectionOf(int Width, int Height, int BitCount, const TColors& Pixels,
+                  const TColors& Table = {}) {
+  BITMAPINFO Info{};
+  Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, static_cast<WORD>(BitCount), BI_RGB, 0, 0, 0, 0, 0};
+  for (size_t i = 0; i < Table.size(); ++i)
+    Info.bmiColors[i] = {GetBValue(Table[i]), GetGValue(Table[i]), GetRValue(Table[i]), 0};
+  void* Bits = nullptr;
+  HBITMAP Bitmap = CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  HDC DC = CreateCompatibleDC(nullptr);
+  HGDIOBJ Old = SelectObject(DC, Bitmap);
+  const int Rows = Height < 0 ? -Height : Height;
+  for (int Y = 0; Y < Rows; ++Y)
+    for (int X = 0; X < Width; ++X)
+      SetPixel(DC, X, Y, Pixels[static_cast<size_t>(Y * Width + X)]);
+  SelectObject(DC, Old);
+  DeleteDC(DC);
+  return Bitmap;
+}
+
+TColors PixelsOf(TPNGObject& Image) {
+  TColors Colors;
+  for (int Y = 0; Y < Image.GetHeight(); ++Y)
+    for (int X = 0; X < Image.GetWidth(); ++X)
+      Colors.push_back(Image.GetPixelColor(X, Y));
+  return Colors;
+}
+
+class Import : public testing::Test {
+protected:
+  void TearDown() override {
+    GdiFailCall(gcCreate, 0);
+    GdiFailCall(gcGetDIBits, 0);
+  }
+};
+
+struct TImportCase {
+  int BitCount;
+  int Height; // negative: top-down
+  bool Transparent;
+  uint8_t ColorType, BitDepth;
+  TTypes Chunks;
+};
+
+class ImportDepth : public Import, public testing::WithParamInterface<TImportCase> {};
+
+TEST_P(ImportDepth, GivesTheChunksAndPixelsOfTheBitmap) {
+  const TImportCase& Case = GetParam();
+  const TColors Pixels{Red, Blue, Green, White, Red, Blue};
+  TBitmap Bitmap;
+  Bitmap.SetHandle(SectionOf(3, Case.Height, Case.BitCount, Pixels, {Red, Green, Blue, White}));
+  Bitmap.SetTransparentColor(static_cast<TColor>(Blue));
+  Bitmap.SetTransparent(Case.Transparent);
+  TPNGObject Image;
+  Image.Assign(Bitmap);
+  EXPECT_EQ(ChunkTypes(Image), Case.Chunks);
+  EXPECT_EQ(Image.Header().ColorType, Case.ColorType);
+  EXPECT_EQ(Image.Header().BitDepth, Case.BitDepth);
+  EXPECT_EQ(Image.GetHeight(), 2);
+  EXPECT_EQ(PixelsOf(Image), Pixels);
+  if (Case.Transparent) {
+    EXPECT_EQ(Image.ImageKeyColor(), Blue);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, ImportDepth,
+    testing::Values(TImportCase{24, 2, false, 2, 8, {"IHDR", "IDAT", "IEND"}},
+                    TImportCase{32, -2, false, 2, 8, {"IHDR", "IDAT", "IEND"}},
+                    TImportCase{16, 2, true, 2, 8, {"IHDR", "tRNS", "IDAT", "IEND"}},
+                    TImportCase{8, -2, false, 3, 8, {"IHDR", "PLTE", "IDAT", "IEND"}},
+                    TImportCase{4, 2, true, 3, 4, {"IHDR", "PLTE", "tRNS", "IDAT", "IEND"}}));
+
+TEST_F(Import, APaletteKeyThatIsNoEntryMakesNothingTransparent) {
+  TBitmap Bitmap;
+  Bitmap.SetHandle(SectionOf(2, 1, 1, {Red, Green}, {Red, Green}));
+  Bitmap.SetTransparentColor(static_cast<TColor>(RGB(0, 0, 0)));
+  Bitmap.SetTransparent(true);
+  TPNGObject Image;
+  Image.Assign(Bitmap);
+  EXPECT_EQ(ChunkTypes(Image), (TTypes{"IHDR", "PLTE", "IDAT", "IEND"}));
+  EXPECT_EQ(Image.TransparencyKind(), trOpaque);
+}
+
+TEST_F(Import, RefusesWhatIsNoBitmapAndKeepsTheImage) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Data({0, 7}).End().Bytes());
+  TBitmap Empty;
+  EXPECT_THROW(Image.Assign(Empty), EConvertError);
+  EXPECT_EQ(Image.GetWidth(), 1);
+}
+
+TEST_F(Import, AFailureAfterClearingLeavesAnEmptyImage) {
+  TBitmap Bitmap;
+  Bitmap.SetHandle(SectionOf(2, 1, 24, {Red, Blue}));
+  TPNGObject Image;
+  GdiFailCall(gcGetDIBits, 1);
+  EXPECT_THROW(Image.Assign(Bitmap), EPNGOutMemory);
+  EXPECT_TRUE(Image.GetEmpty());
+}
+
+TEST_F(Import, AnImportedImageIsWrittenAndReadBack) {
+  TBitmap Bitmap;
+  Bitmap.SetHandle(SectionOf(3, 2, 4, {Red, Blue, Green, White, Red, Blue}, {Red, Green, Blue, White}));
+  TPNGObject Image;
+  Image.Assign(Bitmap);
+  TPNGObject Back;
+  LoadBytes(Back, SavedBytes(Image));
+  EXPECT_EQ(PixelsOf(Back), PixelsOf(Image));
+}
+
+TEST(PixelAccess, StaysInsideTheImage) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(2, 2, 8, 2).Data(TBytes(2 * 7, 0)).End().Bytes());
+  for (const auto& [X, Y] : {std::pair{2, 0}, std::pair{0, 2}, std::pair{-1, 0}, std::pair{0, -1}}) {
+    Image.SetPixelColor(X, Y, Red);
+    EXPECT_EQ(Image.GetPixelColor(X, Y), 0u);
+  }
+  Image.SetPixelColor(1, 1, RGB(1, 2, 3));
+  EXPECT_EQ(Image.GetPixelColor(1, 1), RGB(1, 2, 3));
+  EXPECT_EQ(PixelsOf(Image), (TColors{0, 0, 0, RGB(1, 2, 3)}));
+  TPNGObject Empty;
+  EXPECT_EQ(Empty.GetPixelColor(0, 0), 0u);
+  Empty.SetPixelColor(0, 0, Red);
+  EXPECT_THROW(Empty.RowAddress(0), EPNGHeaderNotPresent);
+}
+
+TEST(PixelAccess, ReadsIndexedPixelsThroughTheColourTable) {
+  TPNGObject OneBit, Grey, TwoBit, GreyAlpha;
+  LoadBytes(OneBit, TPngBuilder().Header(2, 1, 1, 0).Data({0, 0b10000000}).End().Bytes());
+  EXPECT_EQ(PixelsOf(OneBit), (TColors{White, 0}));
+  LoadBytes(Grey, TPngBuilder().Header(1, 1, 8, 0).Data({0, 200}).End().Bytes());
+  EXPECT_EQ(Grey.GetPixelColor(0, 0), RGB(200, 200, 200));
+  LoadBytes(TwoBit, TPngBuilder().Header(2, 1, 2, 3).Chunk("PLTE", {1, 1, 1, 9, 8, 7, 2, 2, 2}).Data({0, 0b10010000}).End().Bytes());
+  EXPECT_EQ(TwoBit.GetPixelColor(1, 0), RGB(9, 8, 7)) << "pixel 1 is the low nibble";
+  LoadBytes(GreyAlpha, TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 128, 9}).End().Bytes());
+  EXPECT_EQ(GreyAlpha.GetPixelColor(0, 0), RGB(186, 186, 186));
+  GreyAlpha.SetPixelColor(0, 0, RGB(21, 21, 21));
+  EXPECT_EQ(GreyAlpha.Header().ImageRow(0)[0], 1);
+  EXPECT_EQ(GreyAlpha.Header().AlphaRow(0)[0], 9) << "alpha untouched";
+}
+
+TEST(PixelAccess, WritesOnlyIndicesThePixelCanHold) {
+  TPNGObject Image;
+  LoadBytes(Image, TPngBuilder().Header(2, 1, 1, 3).Chunk("PLTE", {255, 0, 0, 0, 255, 0}).Data({0, 0b01000000}).End().Bytes());
+  Image.SetPixelColor(1, 0, RGB(0, 0, 0));
+  EXPECT_EQ(PixelsOf(Image), (TColors{Red, Red})) << "black is nearest red; the neighbour keeps its bit";
+  TPNGObject Four;
+  LoadBytes(Four, TPngBuilder().Header(2, 1, 4, 3).Chunk("PLTE", {1, 1, 1, 2, 2, 2, 3, 3, 3}).Data({0, 0x12}).End().Bytes());
+  Four.SetPixelColor(0, 0, RGB(3, 3, 3));
+  EXPECT_EQ(Four.Header().ImageRow(0)[0], 0x22);
+  TPNGObject NoPalette;
+  LoadBytes(NoPalette, TPngBuilder().Header(1, 1, 8, 3).Data({0, 4}).End().Bytes());
+  NoPalette.SetPixelColor(0, 0, Red);
+  EXPECT_EQ(NoPalette.Header().ImageRow(0)[0], 4);
+  EXPECT_THROW(NoPalette.GetPixelColor(0, 0), EPngError);
+}
+
+TEST(Palette, IsMadeOnceUntilNewImageMemory) {
+  TPNGObject Image, Truecolour;
+  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Data({0, 0}).End().Bytes());
+  HPALETTE First = Image.GetPalette();
+  ASSERT_NE(First, nullptr);
+  EXPECT_EQ(Image.GetPalette(), First);
+  Image.Header().CreateImageMemory();
+  EXPECT_EQ(Image.ScratchPalette, nullptr);
+  LoadBytes(Truecolour, TPngBuilder().Header(1, 1, 8, 2).Data({0, 0, 0, 0}).End().Bytes());
+  EXPECT_EQ(Truecolour.GetPalette(), nullptr);
+}
+
+// The clipboard form is a bitmap drawn on white: keys show white, alpha is flattened over it.
+TEST_F(Import, GoesThroughTheClipboardAsAWhiteBackedBitmap) {
+  TPNGObject Keyed;
+  LoadBytes(Keyed, TPngBuilder().Header(2, 1, 8, 6).Data({0, 255, 0, 0, 255, 0, 0, 0, 0}).End().Bytes());
+  uint16_t Format = 0;
+  HANDLE Data = nullptr;
+  HPALETTE Palette = nullptr;
+  Keyed.SaveToClipboardFormat(Format, Data, Palette);
+  TPNGObject Back;
+  Back.LoadFromClipboardFormat(Format, Data, Palette);
+  DeleteObject(static_cast<HBITMAP>(Data));
+  EXPECT_EQ(PixelsOf(Back), (TColors{Red, White}));
+  EXPECT_EQ(ChunkTypes(Back), (TTypes{"IHDR", "IDAT", "IEND"}));
+}
+
+TEST(RowOffset, IsComputedInSixtyFourBits) {
+  EXPECT_EQ(RowOffset(196608, 65535, 0), int64_t{196608} * 65534);
+  EXPECT_EQ(RowOffset(4, 3, 2), 0);
+}
+
+} // namespace
