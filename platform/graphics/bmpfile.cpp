@@ -41,9 +41,13 @@ std::string Hex(uint32_t Value) {
   return Text;
 }
 
-int64_t StoredRowBytes(int64_t Width, int64_t BitCount) { return (Width * BitCount + 31) / 32 * 4; }
+int64_t StoredRowBytes(int64_t Width, int64_t BitCount) {
+  return (Width * BitCount + 31) / 32 * 4;
+}
 
-uint16_t LittleU16(const uint8_t* Bytes) { return static_cast<uint16_t>(Bytes[0] | Bytes[1] << 8); }
+uint16_t LittleU16(const uint8_t* Bytes) {
+  return static_cast<uint16_t>(Bytes[0] | Bytes[1] << 8);
+}
 
 uint32_t LittleU32(const uint8_t* Bytes) {
   return uint32_t{Bytes[0]} | uint32_t{Bytes[1]} << 8 | uint32_t{Bytes[2]} << 16 |
@@ -73,7 +77,9 @@ bool IsRle(const TBitmapHeader& Header) {
   return Header.Compression == BI_RLE8 || Header.Compression == BI_RLE4;
 }
 
-bool IsIndexed(const TBitmapHeader& Header) { return Header.BitCount <= 8; }
+bool IsIndexed(const TBitmapHeader& Header) {
+  return Header.BitCount <= 8;
+}
 
 uint32_t ReadFileHeader(TStream& Stream) {
   uint8_t Bytes[FileHeaderSize];
@@ -210,8 +216,7 @@ void ReadMasks(TStream& Stream, TBitmapHeader& Header) {
 // index is clamped to the ones they can: the extra entries could never be shown.
 void ReadColorTable(TStream& Stream, const TBitmapHeader& Header, TBitmapFileImage& Image) {
   const uint32_t Capacity = 1u << Header.BitCount;
-  const uint32_t Count =
-      Header.ColorsUsed == 0 ? Capacity : std::min(Header.ColorsUsed, Capacity);
+  const uint32_t Count = Header.ColorsUsed == 0 ? Capacity : std::min(Header.ColorsUsed, Capacity);
   const int64_t EntrySize = Header.HeaderSize == CoreHeaderSize ? 3 : 4;
   std::vector<uint8_t> Bytes(Count * EntrySize);
   ReadOrFail(Stream, Bytes.data(), static_cast<int64_t>(Bytes.size()), "colour table");
