@@ -1,0 +1,45 @@
+// vqzconv's command line: commands, files and options, checked before any file is touched.
+#pragma once
+
+#include "platform/core/sysutils.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class EUsageError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+enum class TOutputKind { okPam, okBitmap, okPng };
+
+// The PNG writer's settings; unset ones stay as the loaded image has them.
+struct TWriterOptions {
+  std::optional<uint8_t> Filters; // pfNone | pfSub | ...
+  std::optional<uint8_t> Level;
+  std::optional<bool> Interlace;
+  std::optional<uint32_t> MaxDataChunkSize;
+
+  bool AnyGiven() const { return Filters || Level || Interlace || MaxDataChunkSize; }
+};
+
+struct TCommandLine {
+  std::string Command; // "help", "extract", "info" or "convert"
+  std::vector<std::string> Files;
+  bool Json = false;
+  bool Batch = false; // convert with --to: every file goes to OutDir
+  std::string OutDir = ".";
+  TOutputKind To = TOutputKind::okPam;
+  TWriterOptions Writer;
+};
+
+// EUsageError, saying what is wrong, for anything that is not a valid command line.
+TCommandLine ParseCommandLine(const std::vector<std::string>& Args);
+
+// The output kind a file name asks for by its extension, without regard to case.
+std::optional<TOutputKind> OutputKindOf(const std::string& Path);
+const char* OutputExtension(TOutputKind Kind);
+
+extern const char* const HelpText;

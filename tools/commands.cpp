@@ -1,0 +1,108 @@
+// The commands, and the one place where a file's failure becomes its exit status.
+#include "tools/arguments.h"
+#include "tools/convert.h"
+#include "tools/info.h"
+#include "tools/input.h"
+#include "tools/output.h"
+#include "tools/vqzconv.h"
+
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <ostream>
+#include <set>
+
+namespace {
+
+// Runs Work for the file Name; a failure is reported on Err as "Name: text".
+int ForFile(const std::string& Name, std::ostream& Err, const std::function<void()>& Work) {
+  try {
+    Work();
+    return ExitOk;
+  } catch (const EToolError& Error) {
+    Err << Name << ": " << Error.Message() << "\n";
+    return Error.Status();
+  } catch (const Exception& Error) {
+    Err << Name << ": " << Error.Message() << "\n";
+  } catch (const std::bad_alloc&) {
+    Err << Name << ": out of memory\n";
+  } catch (const std::exception& Error) {
+    Err << Name << ": " << Error.what() << "\n";
+  }
+  return ExitFailed;
+}
+
+int Extract(const TCommandLine& Line, std::ostream& Err) {
+  return ForFile(Line.Files[0], Err, [&] {
+    TMemoryStream Picture;
+    ExtractPicture(Line.Files[0], Picture);
+    WriteWholeFile(Line.Files[1], Picture);
+  });
+}
+
+int Info(const TCommandLine& Line, std::ostream& Out, std::ostream& Err) {
+  return ForFile(Line.Files[0], Err, [&] {
+    const TInputPicture Input = LoadInputPicture(Line.Files[0]);
+    PrintInfo(Input, Line.Json, Out);
+  });
+}
+
+int ConvertOne(const TCommandLine& Line, std::ostream& Err) {
+  return ForFile(Line.Files[0], Err, [&] {
+    TInputPicture Input = LoadInputPicture(Line.Files[0]);
+    ConvertPicture(Input, Line.To, Line.Writer, Line.Files[1]);
+  });
+}
+
+std::string BatchOutputPath(const TCommandLine& Line, const std::string& In) {
+  const std::filesystem::path Name = std::filesystem::path(In).stem();
+  return (std::filesystem::path(Line.OutDir) / Name).string() + OutputExtension(Line.To);
+}
+
+int ConvertBatch(const TCommandLine& Line, std::ostream& Out, std::ostream& Err) {
+  const int Made = ForFile(Line.OutDir, Err, [&] { std::filesystem::create_directories(Line.OutDir); });
+  if (Made != ExitOk)
+    return Made;
+  std::set<std::string> Written;
+  int Highest = ExitOk;
+  size_t Converted = 0;
+  const size_t Total = Line.Files.size();
+  for (size_t Index = 0; Index < Total; ++Index) {
+    const std::string& In = Line.Files[Index];
+    const std::string OutPath = BatchOutputPath(Line, In);
+    const int Status = ForFile(In, Err, [&] {
+      if (!Written.insert(std::filesystem::path(OutPath).lexically_normal().string()).second)
+        throw EToolError(ExitFailed, OutPath + " was already written in this run");
+      TInputPicture Input = LoadInputPicture(In);
+      ConvertPicture(Input, Line.To, Line.Writer, OutPath);
+    });
+    Out << "[" << Index + 1 << "/" << Total << "] " << In
+        << (Status == ExitOk ? " -> " + OutPath : " failed") << std::endl;
+    Converted += Status == ExitOk ? 1 : 0;
+    Highest = std::max(Highest, Status);
+  }
+  Out << Converted << " of " << Total << (Total == 1 ? " file" : " files") << " converted, "
+      << Total - Converted << " failed" << std::endl;
+  return Highest;
+}
+
+} // namespace
+
+int RunVqzconv(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
+  TCommandLine Line;
+  try {
+    Line = ParseCommandLine(Args);
+  } catch (const EUsageError& Error) {
+    Err << "vqzconv: " << Error.Message() << "\nTry \"vqzconv --help\".\n";
+    return ExitUsage;
+  }
+  if (Line.Command == "help") {
+    Out << HelpText;
+    return ExitOk;
+  }
+  if (Line.Command == "extract")
+    return Extract(Line, Err);
+  if (Line.Command == "info")
+    return Info(Line, Out, Err);
+  return Line.Batch ? ConvertBatch(Line, Out, Err) : ConvertOne(Line, Err);
+}
