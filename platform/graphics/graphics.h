@@ -98,6 +98,9 @@ private:
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit };
 
+// Whether a bitmap's transparent colour follows its bottom-left pixel or was set.
+enum TTransparentMode { tmAuto, tmFixed };
+
 class TBitmap;
 
 // A bitmap's canvas: a memory context that holds the bitmap while it is drawn on.
@@ -148,6 +151,8 @@ public:
   void SetPixelFormat(TPixelFormat Format);
   COLORREF GetTransparentColor();
   void SetTransparentColor(TColor Color);
+  TTransparentMode GetTransparentMode() const { return FTransparentColorSet ? tmFixed : tmAuto; }
+  void SetTransparentMode(TTransparentMode Mode) { FTransparentColorSet = Mode == tmFixed; }
   TCanvas& Canvas() { return FCanvas; }
 
 private:

@@ -98,6 +98,9 @@ TEST(Bitmap, TransparentDrawingLeavesKeyPixelsAlone) {
   Image.SetTransparent(false);
   Target.Canvas().StretchDraw({0, 0, 3, 1}, Image);
   EXPECT_EQ(PixelsOf(Target), (TColors{Red, Green, White}));
+  EXPECT_EQ(Image.GetTransparentMode(), tmFixed);
+  Image.SetTransparentMode(tmAuto);
+  EXPECT_EQ(Image.GetTransparentColor(), Red) << "back to the bottom-left pixel";
 }
 
 TEST(Bitmap, AssignCopiesAnotherBitmap) {

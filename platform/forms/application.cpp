@@ -1,0 +1,84 @@
+#include "platform/forms/qtwidgets.h"
+
+#include <QIcon>
+#include <QMessageBox>
+#include <QPixmap>
+
+TApplication* Application = nullptr;
+
+struct TApplication::TToolkit {
+  std::unique_ptr<TToolkitApplication> App;
+  QIcon Icon;
+};
+
+TApplication::TApplication() : FToolkit(std::make_unique<TToolkit>()) {
+  FSink = [this](const std::string& Message) {
+    QWidget* Owner = MainForm() != nullptr ? MainForm()->Window() : nullptr;
+    QMessageBox::critical(Owner, QString::fromStdString(Title), QString::fromStdString(Message));
+  };
+}
+
+TApplication::~TApplication() { FForms.clear(); }
+
+void TApplication::Initialize(int& ArgumentCount, char** Arguments) {
+  FToolkit->App = std::make_unique<TToolkitApplication>(ArgumentCount, Arguments);
+  QApplication::setApplicationName(QString::fromStdString(Title));
+}
+
+void TApplication::AddForm(std::unique_ptr<TForm> Form) {
+  if (!FToolkit->Icon.isNull())
+    Form->Window()->setWindowIcon(FToolkit->Icon);
+  FForms.push_back(std::move(Form));
+}
+
+int TApplication::Run() {
+  if (MainForm() == nullptr)
+    return 0;
+  MainForm()->Show();
+  return QApplication::exec();
+}
+
+void TApplication::ProcessMessages() { QApplication::processEvents(); }
+
+void TApplication::HandleException(const std::exception& Error) {
+  const auto* Platform = dynamic_cast<const Exception*>(&Error);
+  FSink(Platform != nullptr ? Platform->Message() : Error.what());
+}
+
+void TApplication::SetIcon(TBitmap& Icon) {
+  const int Width = Icon.GetWidth();
+  const int Height = Icon.GetHeight();
+  QImage Image(Width, Height, QImage::Format_RGB32);
+  for (int Y = 0; Y < Height; ++Y)
+    for (int X = 0; X < Width; ++X) {
+      const COLORREF Color = Icon.Canvas().GetPixel(X, Y);
+      Image.setPixel(X, Y, qRgb(GetRValue(Color), GetGValue(Color), GetBValue(Color)));
+    }
+  FToolkit->Icon = QIcon(QPixmap::fromImage(Image));
+  QApplication::setWindowIcon(FToolkit->Icon);
+  for (const auto& Form : FForms)
+    Form->Window()->setWindowIcon(FToolkit->Icon);
+}
+
+void RunHandler(const std::function<void()>& Handler) {
+  try {
+    Handler();
+  } catch (const std::exception& Error) {
+    if (Application != nullptr)
+      Application->HandleException(Error);
+  } catch (...) {
+    if (Application != nullptr)
+      Application->HandleException(Exception("An unknown exception was raised"));
+  }
+}
+
+bool TToolkitApplication::notify(QObject* Receiver, QEvent* Event) {
+  bool Handled = false;
+  RunHandler([&] { Handled = QApplication::notify(Receiver, Event); });
+  return Handled;
+}
+
+QColor ToolkitColor(TColor Color) {
+  const COLORREF Rgb = ColorToRGB(Color);
+  return QColor(GetRValue(Rgb), GetGValue(Rgb), GetBValue(Rgb));
+}
