@@ -1,0 +1,116 @@
+#include "bench/summary.h"
+
+#include "bench/images.h"
+
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+// One column of the table: ours over Peer in Operation, by time or by output size.
+struct TRatioColumn {
+  std::string Title;
+  std::string Operation;
+  std::string Peer;
+  bool BySize;
+};
+
+const TRatioColumn RatioColumns[] = {{"decode/libpng", "decode", "libpng", false},
+                                     {"decode/libpng_default", "decode", "libpng_default", false},
+                                     {"decode/inflate_only", "decode", "inflate_only", false},
+                                     {"encode/libpng", "encode", "libpng", false},
+                                     {"encode/libpng_filtered", "encode", "libpng_filtered", false},
+                                     {"encode/deflate_only", "encode", "deflate_only", false},
+                                     {"bytes/libpng", "encode", "libpng", true}};
+
+int ColumnWidth(const TRatioColumn& Column) {
+  return static_cast<int>(Column.Title.size()) + 2;
+}
+
+std::string CaseName(const std::string& Operation, const std::string& Codec,
+                     const std::string& Image) {
+  return Operation + "/" + Codec + "/" + Image;
+}
+
+// Two decimals, or "-" where a side did not run.
+std::string RatioText(double Ours, double Peer) {
+  if (Ours <= 0 || Peer <= 0)
+    return "-";
+  std::ostringstream Text;
+  Text << std::fixed << std::setprecision(2) << Ours / Peer;
+  return Text.str();
+}
+
+} // namespace
+
+TRatioReporter::TRatioReporter(std::unique_ptr<benchmark::BenchmarkReporter> Display)
+    : FDisplay(std::move(Display)) {}
+
+bool TRatioReporter::ReportContext(const Context& Machine) {
+  return FDisplay->ReportContext(Machine);
+}
+
+void TRatioReporter::ReportRuns(const std::vector<Run>& Runs) {
+  FDisplay->ReportRuns(Runs);
+  for (const Run& One : Runs) {
+    if (One.error_occurred || One.run_type != Run::RT_Iteration)
+      continue;
+    TCaseTotals& Totals = FTotals[One.run_name.function_name];
+    Totals.CpuSeconds += One.cpu_accumulated_time;
+    Totals.Iterations += static_cast<double>(One.iterations);
+    if (const auto Bytes = One.counters.find("bytes"); Bytes != One.counters.end())
+      Totals.Bytes = Bytes->second.value;
+  }
+}
+
+void TRatioReporter::Finalize() {
+  FDisplay->Finalize();
+  if (FTotals.empty())
+    return;
+  const bool Console = dynamic_cast<benchmark::ConsoleReporter*>(FDisplay.get()) != nullptr;
+  PrintRatios(Console ? std::cout : std::cerr);
+}
+
+double TRatioReporter::SecondsPerIteration(const std::string& Case) const {
+  const auto Found = FTotals.find(Case);
+  if (Found == FTotals.end() || Found->second.Iterations <= 0)
+    return 0;
+  return Found->second.CpuSeconds / Found->second.Iterations;
+}
+
+double TRatioReporter::OutputBytes(const std::string& Case) const {
+  const auto Found = FTotals.find(Case);
+  return Found == FTotals.end() ? 0 : Found->second.Bytes;
+}
+
+void TRatioReporter::PrintRatios(std::ostream& Out) const {
+  Out << "\nOurs as a ratio of each peer, per image (CPU time, or output size; below 1 is ours "
+         "ahead)\n"
+      << std::left << std::setw(12) << "image";
+  for (const TRatioColumn& Column : RatioColumns)
+    Out << std::right << std::setw(ColumnWidth(Column)) << Column.Title;
+  Out << "\n";
+  for (const TImageKind& Kind : BenchImageKinds())
+    PrintImageRow(Out, Kind.Name);
+}
+
+// Images none of whose ratios could be taken are left out.
+void TRatioReporter::PrintImageRow(std::ostream& Out, const std::string& Image) const {
+  std::vector<std::string> Texts;
+  bool AnyRatio = false;
+  for (const TRatioColumn& Column : RatioColumns) {
+    const std::string Ours = CaseName(Column.Operation, "ours", Image);
+    const std::string Peer = CaseName(Column.Operation, Column.Peer, Image);
+    Texts.push_back(Column.BySize
+                        ? RatioText(OutputBytes(Ours), OutputBytes(Peer))
+                        : RatioText(SecondsPerIteration(Ours), SecondsPerIteration(Peer)));
+    AnyRatio = AnyRatio || Texts.back() != "-";
+  }
+  if (!AnyRatio)
+    return;
+  Out << std::left << std::setw(12) << Image;
+  for (size_t i = 0; i < Texts.size(); ++i)
+    Out << std::right << std::setw(ColumnWidth(RatioColumns[i])) << Texts[i];
+  Out << "\n";
+}

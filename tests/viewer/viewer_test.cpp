@@ -1,0 +1,256 @@
+// The main window as a user meets it: built from its resource, opening files through the dialog
+// (answered by the test), and showing what it loaded, pixel by pixel.
+#include "app/ufrmMain.h"
+#include "platform/graphics/gdi.h"
+#include "tests/png/png_builder.h"
+#include "tests/png/pngsuite_support.h"
+#include "tests/support/testfiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const COLORREF FormColor = ColorToRGB(clBtnFace);
+
+uint32_t Rgb(COLORREF Color) { return GetRValue(Color) << 16 | GetGValue(Color) << 8 | GetBValue(Color); }
+
+TBytes VqzOf(const TBytes& Picture, uint8_t Offset) {
+  TBytes Container(Offset, 0x33);
+  Container[16] = Offset;
+  Container.insert(Container.end(), Picture.begin(), Picture.end());
+  return Container;
+}
+
+// A 1-bit palette image, Width x 2: red where (x + y) is even, blue elsewhere.
+TBytes RedBluePng(uint32_t Width) {
+  TBytes Rows;
+  for (uint32_t Y = 0; Y < 2; ++Y) {
+    Rows.push_back(0);
+    for (uint32_t Byte = 0; Byte < (Width + 7) / 8; ++Byte)
+      Rows.push_back(Y == 0 ? 0x55 : 0xAA);
+  }
+  return TPngBuilder()
+      .Header(Width, 2, 1, COLOR_PALETTE)
+      .Chunk("PLTE", {255, 0, 0, 0, 0, 255})
+      .Data(Rows)
+      .End()
+      .Bytes();
+}
+
+class Viewer : public testing::Test {
+protected:
+  void SetUp() override {
+    Form = std::make_unique<TfrmMain>();
+    Form->CreateFromResource();
+    Form->Show();
+    Application->SetExceptionSink([this](const std::string& Message) { Messages.push_back(Message); });
+    TOpenDialog::SetTestAnswer([this](const TOpenDialog&) { return Answer; });
+  }
+  // Nothing the window drew or loaded outlives it.
+  void TearDown() override {
+    TOpenDialog::SetTestAnswer(nullptr);
+    Application->SetExceptionSink(nullptr);
+    Form.reset();
+    EXPECT_EQ(GdiLiveObjectCount(), 0);
+    EXPECT_EQ(GdiScreenDCCount(), 0);
+  }
+
+  // Picks Path in the dialog (none: cancel) and presses the button.
+  void Open(const std::optional<std::string>& Path) {
+    Answer = Path;
+    Form->BtnOpen->Click();
+    Application->ProcessMessages();
+  }
+  TSnapshot Shown() { return Form->Image1->Snapshot(); }
+  // What a PNG shows at each pixel, read through the codec.
+  static uint32_t PngColor(TPNGObject& Png, int X, int Y) { return Rgb(Png.GetPixelColor(X, Y)); }
+
+  std::unique_ptr<TfrmMain> Form;
+  std::vector<std::string> Messages;
+  std::optional<std::string> Answer;
+  TScratchDir Dir;
+};
+
+TEST_F(Viewer, TheWindowIsBuiltFromItsResource) {
+  EXPECT_EQ(Form->Caption(), "VQZ To Image");
+  EXPECT_EQ(Form->ClientRect().Width(), 396);
+  EXPECT_EQ(Form->ClientRect().Height(), 320);
+  EXPECT_EQ(Form->Color(), clBtnFace);
+  EXPECT_EQ(Form->PixelsPerInch(), 96);
+  EXPECT_EQ(Form->Font().Name, "\xE5\xAE\x8B\xE4\xBD\x93");
+  EXPECT_EQ(Form->Font().Height, -12);
+  EXPECT_EQ(Form->Font().Charset, "ANSI_CHARSET");
+  EXPECT_FALSE(Form->Font().UsedFamily.empty());
+  const TRect Image = Form->Image1->BoundsRect();
+  EXPECT_EQ(std::tuple(Image.Left, Image.Top, Image.Width(), Image.Height()), std::tuple(8, 40, 377, 273));
+  EXPECT_EQ(Form->Image1->Anchors(), akLeft | akTop | akRight | akBottom);
+  const TRect Button = Form->BtnOpen->BoundsRect();
+  EXPECT_EQ(std::tuple(Button.Left, Button.Top, Button.Width(), Button.Height()), std::tuple(8, 8, 105, 25));
+  EXPECT_EQ(Form->BtnOpen->Caption(), "OpenVqzFile");
+  EXPECT_EQ(Form->BtnOpen->TabOrder(), 0);
+  EXPECT_EQ(Form->OpenDialog->Filter(), "vqz File|*.vqz");
+  EXPECT_EQ(Form->OpenDialog->ToolkitFilter(), "vqz File (*.vqz)");
+  EXPECT_NE(Form->XPManifest1, nullptr);
+  const std::vector<std::string> Order = {"Image1", "BtnOpen", "OpenDialog", "XPManifest1"};
+  for (size_t Index = 0; Index < Order.size(); ++Index)
+    EXPECT_EQ(Form->Components()[Index]->Name(), Order[Index]);
+}
+
+TEST_F(Viewer, ResizingKeepsTheMarginsAndALargePictureIsClipped) {
+  const std::string Path = Dir.Write("big.png", ReadFileBytes(PngSuiteDir() + "basn2c08.png"));
+  for (const auto& [Width, Height] : {std::pair{600, 500}, std::pair{200, 90}, std::pair{396, 320}}) {
+    Form->SetClientSize(Width, Height);
+    Application->ProcessMessages();
+    const TRect Bounds = Form->Image1->BoundsRect();
+    EXPECT_EQ(std::tuple(Bounds.Left, Bounds.Top, Width - Bounds.Right, Height - Bounds.Bottom),
+              std::tuple(8, 40, 11, 7));
+    const TRect Button = Form->BtnOpen->BoundsRect();
+    EXPECT_EQ(std::tuple(Button.Left, Button.Top, Button.Width()), std::tuple(8, 8, 105));
+  }
+  Form->SetClientSize(30, 60); // an image area of 11 x 13 pixels
+  Application->ProcessMessages();
+  Open(Path);
+  TPNGObject Png;
+  LoadBytes(Png, ReadFileBytes(Path));
+  const TSnapshot Shot = Shown();
+  ASSERT_EQ(std::pair(Shot.Width, Shot.Height), std::pair(11, 13));
+  for (int Y = 0; Y < 13; ++Y)
+    for (int X = 0; X < 11; ++X)
+      ASSERT_EQ(Shot.At(X, Y), PngColor(Png, X, Y)) << X << "," << Y;
+}
+
+// Each picture shows at natural size from the top-left corner, the form's colour around it.
+TEST_F(Viewer, ShowsPlainFilesAndPicturesInContainers) {
+  const TBytes Png = ReadFileBytes(PngSuiteDir() + "basn3p04.png");
+  const TBytes Bitmap = ReadFileBytes("tests/fixtures/bmp/info_24.bmp");
+  TPNGObject Expected;
+  LoadBytes(Expected, Png);
+  const std::vector<std::pair<std::string, bool>> Files = {
+      {Dir.Write("plain.png", Png), true},          {Dir.Write("plain.bmp", Bitmap), false},
+      {Dir.Write("at17.vqz", VqzOf(Png, 17)), true}, {Dir.Write("at255.vqz", VqzOf(Png, 255)), true},
+      {Dir.Write("bmp.vqz", VqzOf(Bitmap, 64)), false}};
+  // The bitmap's pixels, as tests/fixtures/bmp/make_fixtures.sh made them.
+  const auto BitmapPixel = [](uint32_t X, uint32_t Y) {
+    return (40 * X + Y) << 16 | (255 - 50 * Y - X) << 8 | (X * 91 + Y * 57) % 256;
+  };
+  for (const auto& [Path, IsPng] : Files) {
+    SCOPED_TRACE(Path);
+    Open(Path);
+    const TSnapshot Shot = Shown();
+    EXPECT_TRUE(Messages.empty());
+    if (IsPng) {
+      for (int Y = 0; Y < 32; ++Y)
+        for (int X = 0; X < 32; ++X)
+          ASSERT_EQ(Shot.At(X, Y), PngColor(Expected, X, Y));
+      EXPECT_EQ(Shot.At(32, 0), Rgb(FormColor));
+      EXPECT_EQ(Shot.At(0, 32), Rgb(FormColor));
+    } else {
+      for (int Y = 0; Y < 3; ++Y)
+        for (int X = 0; X < 5; ++X)
+          ASSERT_EQ(Shot.At(X, Y), BitmapPixel(uint32_t(X), uint32_t(Y))) << X << "," << Y;
+      EXPECT_EQ(Shot.At(5, 0), Rgb(FormColor));
+      EXPECT_EQ(Shot.At(0, 3), Rgb(FormColor));
+    }
+  }
+}
+
+// Nothing shown, nothing said: a cancelled dialog, a file that is no container, a missing file.
+TEST_F(Viewer, RejectedFilesChangeNothingAndSayNothing) {
+  Open(Dir.Write("a.png", RedBluePng(9)));
+  const TSnapshot Before = Shown();
+  for (const std::optional<std::string>& Pick :
+       {std::optional<std::string>(), std::optional(Dir.Write("short.vqz", TBytes(16, 0))),
+        std::optional(Dir.PathOf("missing.vqz")), std::optional(Dir.Write("gif.vqz", VqzOf(TBytes(40, 'G'), 20)))}) {
+    Open(Pick);
+    EXPECT_EQ(Shown().Pixels, Before.Pixels);
+  }
+  EXPECT_TRUE(Messages.empty());
+}
+
+// The codec's exception text is shown exactly; the previous picture stays; the window goes on.
+TEST_F(Viewer, DamagedPngShowsItsMessageAndKeepsThePicture) {
+  const TBytes Good = ReadFileBytes(PngSuiteDir() + "basn2c08.png");
+  TBytes BadCrc = Good;
+  BadCrc[8 + 8 + 13] ^= 1; // the header's CRC
+  const TBytes CutAfterHeader(Good.begin(), Good.begin() + 8 + 25);
+  Open(Dir.Write("first.png", RedBluePng(9)));
+  const TSnapshot Before = Shown();
+  const std::pair<TBytes, std::string> Cases[] = {
+      {BadCrc, PngMessage(MsgInvalidCRC)},
+      {CutAfterHeader, PngMessage(MsgUnexpectedEnd)},
+  };
+  for (const auto& [Bytes, Message] : Cases) {
+    Messages.clear();
+    Open(Dir.Write("bad.vqz", VqzOf(Bytes, 30)));
+    ASSERT_EQ(Messages, std::vector<std::string>{Message});
+    EXPECT_EQ(Shown().Pixels, Before.Pixels);
+  }
+  Open(Dir.Write("good.png", Good));
+  EXPECT_NE(Shown().Pixels, Before.Pixels) << "the window is still usable";
+}
+
+TEST_F(Viewer, AColourKeyShowsTheFormAndAlphaIsDropped) {
+  Open(PngSuiteDir() + "tbrn2c08.png"); // truecolour with a white key
+  TPNGObject Keyed;
+  LoadBytes(Keyed, ReadFileBytes(PngSuiteDir() + "tbrn2c08.png"));
+  const TSnapshot Shot = Shown();
+  int KeyPixels = 0;
+  for (int Y = 0; Y < 32; ++Y)
+    for (int X = 0; X < 32; ++X) {
+      const bool Key = (Keyed.GetPixelColor(X, Y) & 0xFFFFFF) == Keyed.ImageKeyColor();
+      KeyPixels += Key ? 1 : 0;
+      ASSERT_EQ(Shot.At(X, Y), Key ? Rgb(FormColor) : PngColor(Keyed, X, Y)) << X << "," << Y;
+    }
+  EXPECT_GT(KeyPixels, 0);
+  Open(PngSuiteDir() + "basn2c08.png"); // opaque after keyed: no holes
+  TPNGObject Opaque;
+  LoadBytes(Opaque, ReadFileBytes(PngSuiteDir() + "basn2c08.png"));
+  EXPECT_EQ(Shown().At(31, 31), PngColor(Opaque, 31, 31));
+  Open(PngSuiteDir() + "basn6a08.png");
+  TPNGObject Alpha;
+  LoadBytes(Alpha, ReadFileBytes(PngSuiteDir() + "basn6a08.png"));
+  EXPECT_EQ(Shown().At(0, 0), PngColor(Alpha, 0, 0)) << "the colour, without its alpha of 0";
+}
+
+TEST_F(Viewer, ARedBlueOneBitPngShowsRedAndBlue) {
+  Open(Dir.Write("rb.png", RedBluePng(11)));
+  const TSnapshot Shot = Shown();
+  for (int X = 0; X < 11; ++X) {
+    EXPECT_EQ(Shot.At(X, 0), X % 2 == 0 ? 0xFF0000u : 0x0000FFu) << X;
+    EXPECT_EQ(Shot.At(X, 1), X % 2 == 0 ? 0x0000FFu : 0xFF0000u) << X;
+  }
+  EXPECT_EQ(Shot.At(11, 0), Rgb(FormColor));
+}
+
+// The form's resource is checked when the form is made: nothing unknown passes in silence.
+class TTestForm : public TfrmMain {
+public:
+  std::string ClassName() const override { return "TTestForm"; }
+};
+
+TEST(FormCreation, AnythingUnknownInTheResourceIsAnError) {
+  static const std::pair<std::string, std::string> Cases[] = {
+      {"object f: TTestForm\n  Colour = clBtnFace\nend", "Error reading f.Colour: Property Colour"},
+      {"object f: TfrmMain\nend", "describes a TfrmMain, not a TTestForm"},
+      {"object f: TTestForm\n  object Image2: TImage\n  end\nend", "Image2: TTestForm has no published field"},
+      {"object f: TTestForm\n  object Image1: TPanel\n  end\nend", "Class TPanel not found"},
+      {"object f: TTestForm\n  object Image1: TButton\n  end\nend", "the published field is not a TButton"},
+      {"object f: TTestForm\n  object BtnOpen: TButton\n    OnClick = Missing\n  end\nend",
+       "Error reading BtnOpen.OnClick"},
+      {"object f: TTestForm\n  object Image1: TImage\n    Anchors = [akMiddle]\n  end\nend",
+       "Error reading Image1.Anchors"},
+      {"object f: TTestForm\nend", "has no component BtnOpen"},
+  };
+  for (const auto& [Text, Message] : Cases) {
+    RegisterResource("TTestForm", Text);
+    TTestForm Form;
+    try {
+      Form.CreateFromResource();
+      ADD_FAILURE() << Text;
+    } catch (const EReadError& Error) {
+      EXPECT_NE(Error.Message().find(Message), std::string::npos) << Error.Message();
+    }
+  }
+}
+
+} // namespace
