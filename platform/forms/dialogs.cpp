@@ -56,6 +56,7 @@ bool TOpenDialog::Execute() {
   }
   auto* Form = dynamic_cast<TForm*>(Owner());
   QFileDialog Dialog(Form != nullptr ? Form->Window() : nullptr);
+  Dialog.setWindowTitle("Open");
   Dialog.setAcceptMode(QFileDialog::AcceptOpen);
   Dialog.setFileMode(QFileDialog::AnyFile);
   Dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -119,7 +119,8 @@ TEST_F(Vqzconv, HelpDocumentsEveryCommandAndOption) {
     EXPECT_EQ(Result.Status, ExitOk);
     for (const char* Word : {"extract IN OUT", "info IN [--json]", "convert IN OUT", "--to",
                              "--out-dir", "--filters=", "--level=", "--interlace",
-                             "--no-interlace", "--max-idat=", "raised to\n                      65535"})
+                             "--no-interlace", "--max-idat=", "raised to\n                      65535",
+                             "a colour key\n                                      or alpha is dropped"})
       EXPECT_NE(Result.Out.find(Word), std::string::npos) << Word;
   }
 }

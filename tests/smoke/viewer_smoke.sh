@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The viewer in a real X window: start it on a virtual screen, press "OpenVqzFile", type a path
+# into the dialog, and look for the picture on a screenshot. Then a damaged file, whose message
+# box must appear and go, and a good file again.
+# Usage: viewer_smoke.sh VIEWER VQZCONV SCREEN_CHECK PNGSUITE_DIR
+set -euo pipefail
+viewer=$1 vqzconv=$2 check=$3 suite=$4
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "viewer smoke test: $*" >&2; exit 1; }
+
+# A container: the picture at offset 40, as byte 16 says.
+container() { { head -c 16 /dev/zero; printf '\050'; head -c 23 /dev/zero; cat "$1"; } > "$2"; }
+
+cp "$suite/basn2c08.png" "$work/shown.png"
+"$vqzconv" convert "$suite/basn3p04.png" "$work/shown.bmp" || fail "cannot make the bitmap"
+container "$work/shown.png" "$work/png.vqz"
+container "$work/shown.bmp" "$work/bmp.vqz"
+head -c 40 "$work/shown.png" > "$work/cut.png"
+container "$work/cut.png" "$work/damaged.vqz"
+
+export DISPLAY=:$((90 + RANDOM % 900))
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
+
+"$viewer" >"$work/viewer.log" 2>&1 &
+pids+=($!)
+main=$(timeout 20 xdotool search --sync --onlyvisible --name '^VQZ To Image$' | head -1)
+[ -n "$main" ] || fail "the window did not appear"
+
+windows_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+
+# Waits until Count visible windows carry Name.
+wait_windows() {
+  for _ in $(seq 100); do [ "$(windows_named "$1")" -eq "$2" ] && return 0; sleep 0.1; done
+  fail "expected $2 window(s) named $1, found $(windows_named "$1")"
+}
+
+open_file() {
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  xdotool mousemove $((X + 50)) $((Y + 20)) click 1
+  wait_windows '^Open$' 1
+  local dialog
+  dialog=$(xdotool search --onlyvisible --name '^Open$' | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  wait_windows '^Open$' 0
+  sleep 0.5
+}
+
+expect_on_screen() {
+  xwd -root -silent > "$work/screen.xwd"
+  "$check" "$work/screen.xwd" "$1" || fail "after opening $2: the picture is not shown"
+}
+
+open_file "$work/png.vqz"
+expect_on_screen "$work/shown.png" "a VQZ file holding a PNG"
+open_file "$work/bmp.vqz"
+expect_on_screen "$work/shown.bmp" "a VQZ file holding a BMP"
+open_file "$work/damaged.vqz"
+wait_windows '^VQZ To Image$' 2
+expect_on_screen "$work/shown.bmp" "a damaged file (the previous picture stays)"
+xdotool key Return
+wait_windows '^VQZ To Image$' 1
+open_file "$work/png.vqz"
+expect_on_screen "$work/shown.png" "a good file after a damaged one"
+echo "viewer smoke test: passed"
