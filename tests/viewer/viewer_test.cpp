@@ -128,7 +128,7 @@ TEST_F(Viewer, ShowsPlainFilesAndPicturesInContainers) {
   const std::vector<std::pair<std::string, bool>> Files = {
       {Dir.Write("plain.png", Png), true},          {Dir.Write("plain.bmp", Bitmap), false},
       {Dir.Write("at17.vqz", VqzOf(Png, 17)), true}, {Dir.Write("at255.vqz", VqzOf(Png, 255)), true},
-      {Dir.Write("bmp.vqz", VqzOf(Bitmap, 64)), false}};
+      {Dir.Write("bmp64.vqz", VqzOf(Bitmap, 64)), false}, {Dir.Write("bmp17.vqz", VqzOf(Bitmap, 17)), false}};
   // The bitmap's pixels, as tests/fixtures/bmp/make_fixtures.sh made them.
   const auto BitmapPixel = [](uint32_t X, uint32_t Y) {
     return (40 * X + Y) << 16 | (255 - 50 * Y - X) << 8 | (X * 91 + Y * 57) % 256;
@@ -220,6 +220,18 @@ TEST_F(Viewer, ARedBlueOneBitPngShowsRedAndBlue) {
     EXPECT_EQ(Shot.At(X, 1), X % 2 == 0 ? 0x0000FFu : 0xFF0000u) << X;
   }
   EXPECT_EQ(Shot.At(11, 0), Rgb(FormColor));
+}
+
+// The program carries its own icon: 32 x 32 pixels in 16 colours.
+TEST(ProgramResources, TheIconIsA16ColourBitmapOf32By32) {
+  const std::string_view Icon = FindResource("MAINICON");
+  TMemoryStream Stream;
+  Stream.WriteBuffer(Icon.data(), static_cast<int64_t>(Icon.size()));
+  Stream.SetPosition(0);
+  TBitmap Bitmap;
+  Bitmap.LoadFromStream(Stream);
+  EXPECT_EQ(std::pair(Bitmap.GetWidth(), Bitmap.GetHeight()), std::pair(32, 32));
+  EXPECT_EQ(Bitmap.GetPixelFormat(), pf4bit);
 }
 
 // The form's resource is checked when the form is made: nothing unknown passes in silence.
