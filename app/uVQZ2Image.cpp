@@ -1,7 +1,8 @@
 #include "app/uVQZ2Image.h"
 
+#include "platform/core/limits.h"
+
 #include <array>
-#include <limits>
 
 namespace {
 
@@ -21,7 +22,7 @@ bool BytesAtAre(TFileStream& File, int64_t Offset, const std::array<uint8_t, N>&
 } // namespace
 
 bool PictureSizeFits(int64_t PictureSize) {
-  return PictureSize > 0 && PictureSize <= std::numeric_limits<int32_t>::max();
+  return PictureSize > 0 && PictureSize <= MaxContainerPictureBytes;
 }
 
 ExtractResult ExtractEmbeddedImage(const std::string& Path, TMemoryStream& Destination,

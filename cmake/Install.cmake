@@ -13,7 +13,7 @@ install(TARGETS ${VqzPngLibraries} EXPORT VqzPngTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES png/pngimage.h png/pnglang.h png/pngzlib.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vqz/png)
-install(FILES platform/core/classes.h platform/core/sysutils.h
+install(FILES platform/core/classes.h platform/core/limits.h platform/core/sysutils.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vqz/platform/core)
 install(FILES platform/graphics/gdi.h platform/graphics/graphics.h platform/graphics/bmpfile.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vqz/platform/graphics)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/core/classes.h"
+#include "platform/core/limits.h"
 #include "platform/graphics/graphics.h"
 #include "png/pnglang.h"
 
@@ -384,12 +385,9 @@ protected:
   size_t SplitKeyword();
 };
 
-// Limits on compressed text: what one zTXt chunk, and all of them in one image, may inflate to.
-constexpr size_t MaxZtxtChunkText = size_t{8} << 20;
-constexpr size_t MaxZtxtImageText = size_t{32} << 20;
-
 // A text stored deflate-compressed. A text that does not inflate, or would pass the limits, is
-// not decoded: Text stays empty and the chunk writes back its compressed body as read.
+// not decoded (MaxZtxtChunkText, MaxZtxtImageText): Text stays empty and the chunk writes back
+// its compressed body as read.
 class TChunkzTXt : public TChunkWithClass<TChunkzTXt, TChunktEXt> {
 public:
   static const TChunkClass ClassInfo;

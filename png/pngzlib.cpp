@@ -1,13 +1,12 @@
 #include "png/pngzlib.h"
 
+#include "platform/core/limits.h"
+
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// zlib's largest block is a few hundred KiB (the deflate window and hash tables); anything far
-// beyond that is a damaged request, refused before the heap sees it.
-constexpr size_t LargestZlibBlock = size_t{1} << 30;
 
 int64_t LiveBlocks = 0;
 int64_t AllocationsUntilFailure = 0;
@@ -27,7 +26,7 @@ bool InjectedFailure() {
 voidpf ZlibAlloc(voidpf, uInt Items, uInt Size) {
   size_t Bytes = 0;
   if (__builtin_mul_overflow(static_cast<size_t>(Items), static_cast<size_t>(Size), &Bytes) ||
-      Bytes > LargestZlibBlock || InjectedFailure())
+      Bytes > MaxZlibBlockBytes || InjectedFailure())
     return Z_NULL;
   voidpf Block = std::malloc(Bytes == 0 ? 1 : Bytes);
   if (Block != Z_NULL)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/core/classes.h"
+#include "platform/core/limits.h"
 #include "platform/graphics/gdi.h"
 
 #include <cstdint>
@@ -22,8 +23,6 @@ struct TBitmapFileImage {
   int32_t RowBytes() const;
 };
 
-// Run-length encoded files can describe many pixels in few bytes; they are refused beyond this.
-constexpr int64_t MaxRleBitmapPixels = int64_t{1} << 28;
 
 // Reads a bitmap file from the stream's position: 12-, 40-, 108- and 124-byte headers; 1, 4, 8,
 // 16, 24 and 32 bits; BI_RGB, BI_RLE8, BI_RLE4 and BI_BITFIELDS; bottom-up and top-down. Indexed

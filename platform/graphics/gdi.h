@@ -4,6 +4,8 @@
 // objects; a live-object count lets tests prove that nothing leaked.
 #pragma once
 
+#include "platform/core/limits.h"
+
 #include <cstdint>
 
 using BYTE = uint8_t;
@@ -125,8 +127,6 @@ constexpr DWORD NOTSRCCOPY = 0x00330008;
 constexpr DWORD SRCAND = 0x008800C6;
 constexpr DWORD SRCPAINT = 0x00EE0086;
 
-// A DIB section is refused above this size, as on the 32-bit platform.
-constexpr int64_t MaxDIBSectionBytes = 0x7FFFFFFF;
 
 // Contexts. A fresh memory context has background white, text black, and a 1x1 monochrome stock
 // bitmap selected; its format is that of the bitmap selected into it.

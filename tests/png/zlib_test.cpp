@@ -1,6 +1,8 @@
 #include "png/pngimage.h"
 #include "png/pngzlib.h"
 
+#include "platform/core/limits.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -244,6 +246,10 @@ TEST_F(ZlibHelpers, ARecordEndsWhatWasBegunWhenItGoes) {
 }
 
 TEST(ZlibAlloc, RefusesRequestsItCannotServe) {
+  voidpf Largest = ZlibAlloc(nullptr, 1u << 15, MaxZlibBlockBytes >> 15);
+  EXPECT_NE(Largest, nullptr) << "a block of exactly MaxZlibBlockBytes";
+  ZlibFree(nullptr, Largest);
+  EXPECT_EQ(ZlibAlloc(nullptr, 1, MaxZlibBlockBytes + 1), nullptr);
   EXPECT_EQ(ZlibAlloc(nullptr, 1u << 16, 1u << 16), nullptr);
   EXPECT_EQ(ZlibAlloc(nullptr, 0xFFFFFFFFu, 0xFFFFFFFFu), nullptr);
   ZlibFailAllocationsFrom(2);
