@@ -32,8 +32,8 @@ void ReportOurMemory(benchmark::State& State, TMemoryStream& Stream) {
   TPNGObject Image;
   if (!OurDecode(Stream, Image, Error))
     return;
-  SetByteCounter(State, "peak_heap", Probe.PeakGrowth());
-  SetByteCounter(State, "image_mem", ImageMemoryBytes(Image));
+  SetByteCounter(State, "peak_heap_bytes", Probe.PeakGrowth());
+  SetByteCounter(State, "image_bytes", ImageMemoryBytes(Image));
 }
 
 void DecodeOurs(benchmark::State& State, const TImageKind& Kind) {
@@ -62,8 +62,8 @@ void ReportLibpngMemory(benchmark::State& State, const TBytes& File, TReadTransf
   TPngRows Rows;
   if (!LibpngReadRows(File, Transforms, Rows, Error))
     return;
-  SetByteCounter(State, "peak_heap", Probe.PeakGrowth());
-  SetByteCounter(State, "image_mem", static_cast<int64_t>(Rows.Pixels.size()));
+  SetByteCounter(State, "peak_heap_bytes", Probe.PeakGrowth());
+  SetByteCounter(State, "image_bytes", static_cast<int64_t>(Rows.Pixels.size()));
 }
 
 void DecodeLibpng(benchmark::State& State, const TImageKind& Kind, TReadTransforms Transforms) {
@@ -117,7 +117,7 @@ std::vector<TNamedCase> DecodeCases() {
            [](benchmark::State& State, const TImageKind& Kind) {
              DecodeLibpng(State, Kind, LikeOurImageMemory);
            }},
-          {"decode/libpng_default",
+          {"decode/libpng_expand",
            [](benchmark::State& State, const TImageKind& Kind) {
              DecodeLibpng(State, Kind, CommonExpansion);
            }},

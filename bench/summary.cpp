@@ -17,7 +17,7 @@ struct TRatioColumn {
 };
 
 const TRatioColumn RatioColumns[] = {{"decode/libpng", "decode", "libpng", false},
-                                     {"decode/libpng_default", "decode", "libpng_default", false},
+                                     {"decode/libpng_expand", "decode", "libpng_expand", false},
                                      {"decode/inflate_only", "decode", "inflate_only", false},
                                      {"encode/libpng", "encode", "libpng", false},
                                      {"encode/libpng_filtered", "encode", "libpng_filtered", false},

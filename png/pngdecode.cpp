@@ -1,6 +1,7 @@
 // The image-data reader: inflating across IDAT chunks, undoing the row filters, walking the rows
 // in plain order or in the seven Adam7 passes.
 #include "png/pngframe.h"
+#include "png/pngunfilter.h"
 
 #include <algorithm>
 
@@ -92,36 +93,9 @@ uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
   return pb <= pc ? Above : UpperLeft;
 }
 
-// Row bytes are 1..n after the filter byte; types above 4 leave the row as it is.
+// Row bytes are 1..n after the filter byte.
 void TChunkIDAT::ReverseRowFilter(uint8_t* Current, const uint8_t* Previous) const {
-  const uint32_t n = RowByteCount;
-  const uint32_t s = std::min(FilterStride, n);
-  uint8_t* Row = Current + 1;
-  const uint8_t* Up = Previous + 1;
-  switch (Current[0]) {
-  case 1:
-    for (uint32_t i = s; i < n; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + Row[i - s]);
-    break;
-  case 2:
-    for (uint32_t i = 0; i < n; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + Up[i]);
-    break;
-  case 3:
-    for (uint32_t i = 0; i < s; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + Up[i] / 2);
-    for (uint32_t i = s; i < n; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + (Up[i] + Row[i - s]) / 2);
-    break;
-  case 4:
-    for (uint32_t i = 0; i < s; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + Up[i]);
-    for (uint32_t i = s; i < n; ++i)
-      Row[i] = static_cast<uint8_t>(Row[i] + PaethPredictor(Row[i - s], Up[i], Up[i - s]));
-    break;
-  default:
-    break;
-  }
+  UnfilterRow(Current[0], std::max(FilterStride, 1u), Current + 1, Previous + 1, RowByteCount);
 }
 
 // Grey images show their samples through a ramp, corrected by the gamma table in force.

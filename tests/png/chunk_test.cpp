@@ -60,6 +60,12 @@ TEST(Crc32, MatchesTheStandardCheckValueAndZlib) {
               crc32(0, Data.data(), static_cast<uInt>(Size)))
         << Size;
   }
+  const TBytes Data = RandomBytes(80, 7);
+  for (size_t Start = 0; Start < 8; ++Start)
+    for (size_t Size = 0; Size + Start <= Data.size(); ++Size)
+      ASSERT_EQ(~UpdateCrc32(0xFFFFFFFFu, Data.data() + Start, static_cast<int32_t>(Size)),
+                crc32(0, Data.data() + Start, static_cast<uInt>(Size)))
+          << Start << " + " << Size;
   EXPECT_EQ(UpdateCrc32(0x12345678u, Check, 0), 0x12345678u);
   EXPECT_EQ(UpdateCrc32(0x12345678u, Check, -1), 0x12345678u);
 }

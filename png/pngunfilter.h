@@ -1,0 +1,11 @@
+// Undoing the PNG row filters. The plain routine is the definition; the fast one, specialised
+// for each pixel width, must give the same bytes for every filter, width and row.
+#pragma once
+
+#include <cstdint>
+
+// Row holds Count filtered bytes (no filter byte) and Up the previous row's unfiltered bytes
+// (zeros above the first row); Stride is the bytes of a whole pixel, at least 1. Filter types
+// above 4 leave the row as it is.
+void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count);
+void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count);
