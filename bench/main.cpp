@@ -1,6 +1,7 @@
 // The benchmark program: our codec, libpng and zlib alone on the same images in one run, with
 // our ratios to the peers printed at the end.
 #include "bench/cases.h"
+#include "bench/draw_bench.h"
 #include "bench/summary.h"
 #include "png/pngimage.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   InitializePngImageUnit();
   RegisterPerImage(DecodeCases());
   RegisterPerImage(EncodeCases());
+  RegisterDrawCases();
   TRatioReporter Reporter{
       std::unique_ptr<benchmark::BenchmarkReporter>(benchmark::CreateDefaultDisplayReporter())};
   benchmark::RunSpecifiedBenchmarks(&Reporter);
