@@ -2,6 +2,7 @@
 #include "png/pngimage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -100,6 +101,21 @@ void BlendPixel(uint8_t* Under, uint8_t Blue, uint8_t Green, uint8_t Red, uint8_
   Under[2] = BlendChannel(Red, Under[2], Alpha);
 }
 
+// One row of blue, green, red pixels over the buffer's row, in one plain loop the compiler can
+// vectorise; a row without alpha is opaque.
+void BlendTrueColourRow(uint8_t* Under, const uint8_t* Row, const uint8_t* Alpha, uint32_t Width) {
+  if (Alpha == nullptr) {
+    for (uint32_t X = 0; X < Width; ++X)
+      std::memcpy(Under + 4 * X, Row + 3 * X, 3);
+    return;
+  }
+  for (uint32_t X = 0; X < Width; ++X) {
+    const uint32_t A = Alpha[X];
+    for (uint32_t Channel = 0; Channel < 3; ++Channel)
+      Under[4 * X + Channel] = BlendChannel(Row[3 * X + Channel], Under[4 * X + Channel], A);
+  }
+}
+
 // The index a grey key sample is stored as, or the palette entry that is clear.
 int KeyIndex(const TPNGObject& Image, const TChunktRNS& Transparency) {
   const TChunkIHDR& H = Image.Header();
@@ -160,11 +176,11 @@ void TPNGObject::BlendOver(uint8_t* Buffer) const {
     uint8_t* Under = Buffer + size_t{H.Width} * 4 * Y;
     const uint8_t* Row = H.ImageRow(Y);
     const uint8_t* Alpha = H.AlphaPlane != nullptr ? H.AlphaRow(Y) : nullptr;
+    if (Count == 24) {
+      BlendTrueColourRow(Under, Row, Alpha, H.Width);
+      continue;
+    }
     for (uint32_t X = 0; X < H.Width; ++X, Under += 4) {
-      if (Count == 24) {
-        BlendPixel(Under, Row[3 * X], Row[3 * X + 1], Row[3 * X + 2], Alpha != nullptr ? Alpha[X] : 255);
-        continue;
-      }
       const uint32_t Index = IndexAt(Row, Count, X);
       if (H.ColorType == COLOR_GRAYSCALEALPHA) {
         const RGBQUAD& Grey = H.DibInfo.bmiColors[Index];
