@@ -1,5 +1,6 @@
 // Conversion to the platform bitmap and drawing: opaque, colour-keyed and alpha-blended.
 #include "png/pngimage.h"
+#include "png/pngblend.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,21 +100,6 @@ void BlendPixel(uint8_t* Under, uint8_t Blue, uint8_t Green, uint8_t Red, uint8_
   Under[0] = BlendChannel(Blue, Under[0], Alpha);
   Under[1] = BlendChannel(Green, Under[1], Alpha);
   Under[2] = BlendChannel(Red, Under[2], Alpha);
-}
-
-// One row of blue, green, red pixels over the buffer's row, in one plain loop the compiler can
-// vectorise; a row without alpha is opaque.
-void BlendTrueColourRow(uint8_t* Under, const uint8_t* Row, const uint8_t* Alpha, uint32_t Width) {
-  if (Alpha == nullptr) {
-    for (uint32_t X = 0; X < Width; ++X)
-      std::memcpy(Under + 4 * X, Row + 3 * X, 3);
-    return;
-  }
-  for (uint32_t X = 0; X < Width; ++X) {
-    const uint32_t A = Alpha[X];
-    for (uint32_t Channel = 0; Channel < 3; ++Channel)
-      Under[4 * X + Channel] = BlendChannel(Row[3 * X + Channel], Under[4 * X + Channel], A);
-  }
 }
 
 // The index a grey key sample is stored as, or the palette entry that is clear.

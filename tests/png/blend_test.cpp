@@ -1,0 +1,46 @@
+// The fast row blend against its plain twin, and the plain one against the blend's definition.
+#include "png/pngblend.h"
+#include "png/pngimage.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+TBytes Random(std::mt19937& Generator, size_t Count) {
+  TBytes Bytes(Count);
+  for (uint8_t& Byte : Bytes)
+    Byte = static_cast<uint8_t>(Generator());
+  return Bytes;
+}
+
+TEST(RowBlend, FastEqualsPlainAtEveryWidth) {
+  std::mt19937 Generator(11);
+  for (uint32_t Width = 0; Width <= 67; ++Width)
+    for (const bool WithAlpha : {true, false}) {
+      const TBytes Row = Random(Generator, 3 * Width + 1), Under = Random(Generator, 4 * Width + 1);
+      TBytes Alpha = Random(Generator, Width + 1);
+      for (size_t X = 0; X < Width; X += 5)
+        Alpha[X] = X % 10 == 0 ? 0 : 255; // the ends of the range among the others
+      TBytes Fast = Under, Plain = Under;
+      BlendTrueColourRow(Fast.data(), Row.data(), WithAlpha ? Alpha.data() : nullptr, Width);
+      BlendTrueColourRowPlain(Plain.data(), Row.data(), WithAlpha ? Alpha.data() : nullptr, Width);
+      ASSERT_EQ(Fast, Plain) << Width << (WithAlpha ? " with alpha" : " opaque");
+      ASSERT_EQ(Fast.back(), Under.back()) << "nothing past the row is touched";
+    }
+}
+
+TEST(RowBlend, PlainBlendsEachChannelAndKeepsTheFourthByte) {
+  const TBytes Row = {10, 20, 30, 200, 100, 0};
+  const TBytes Alpha = {128, 0};
+  TBytes Under = {250, 250, 250, 7, 40, 50, 60, 9};
+  BlendTrueColourRowPlain(Under.data(), Row.data(), Alpha.data(), 2);
+  EXPECT_EQ(Under, (TBytes{BlendChannel(10, 250, 128), BlendChannel(20, 250, 128),
+                           BlendChannel(30, 250, 128), 7, 40, 50, 60, 9}));
+}
+
+} // namespace
