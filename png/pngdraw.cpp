@@ -125,6 +125,32 @@ COLORREF UnusedColor(const RGBQUAD* Colors, int Count) {
       return Candidate;
 }
 
+// A truecolour image drawn onto a 32-bit DIB section blends straight into its rows, clipped to
+// it: no copy of the canvas is made. Other targets go through a buffer of the image's size.
+bool BlendOntoSection(const TChunkIHDR& H, HDC DC, const TRect& Rect) {
+  BITMAP Target{};
+  const HGDIOBJ Selected = GetCurrentObject(DC, OBJ_BITMAP);
+  if (Selected == nullptr || GetObjectA(Selected, sizeof Target, &Target) == 0 ||
+      Target.bmBits == nullptr || Target.bmBitsPixel != 32)
+    return false;
+  const int64_t TargetHeight = std::abs(int64_t{Target.bmHeight});
+  const int64_t Stride = int64_t{Target.bmWidth} * 4;
+  const int64_t Left = std::max<int64_t>(0, -int64_t{Rect.Left});
+  const int64_t Right = std::min<int64_t>(H.Width, int64_t{Target.bmWidth} - Rect.Left);
+  const int64_t Top = std::max<int64_t>(0, -int64_t{Rect.Top});
+  const int64_t Bottom = std::min<int64_t>(H.Height, TargetHeight - Rect.Top);
+  auto* Bits = static_cast<uint8_t*>(Target.bmBits);
+  for (int64_t Y = Top; Y < Bottom; ++Y) {
+    const int64_t TargetY = Rect.Top + Y;
+    const int64_t RowIndex = Target.bmHeight < 0 ? TargetY : TargetHeight - 1 - TargetY;
+    uint8_t* Under = Bits + RowIndex * Stride + (Rect.Left + Left) * 4;
+    const auto Row = static_cast<uint32_t>(Y);
+    BlendTrueColourRow(Under, H.ImageRow(Row) + 3 * Left, H.AlphaPlane != nullptr ? H.AlphaRow(Row) + Left : nullptr,
+                       static_cast<uint32_t>(std::max<int64_t>(0, Right - Left)));
+  }
+  return true;
+}
+
 } // namespace
 
 bool TPNGObject::GetTransparent() { return TransparencyKind() != trOpaque; }
@@ -185,6 +211,8 @@ void TPNGObject::BlendOver(uint8_t* Buffer) const {
 
 void TPNGObject::DrawAlphaBlended(HDC DC, const TRect& Rect) const {
   const TChunkIHDR& H = Header();
+  if (H.BitCount() == 24 && BlendOntoSection(H, DC, Rect))
+    return;
   const auto Width = static_cast<int>(H.Width);
   const auto Height = static_cast<int>(H.Height);
   TOwnedDC Memory(CreateCompatibleDC(nullptr));

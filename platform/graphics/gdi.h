@@ -136,6 +136,9 @@ BOOL DeleteDC(HDC DC);
 HDC GetDC(HWND Window);
 int ReleaseDC(HWND Window, HDC DC);
 HGDIOBJ SelectObject(HDC DC, HGDIOBJ Object);
+// The bitmap a context holds (Kind OBJ_BITMAP); none for the screen or another kind.
+constexpr UINT OBJ_BITMAP = 7;
+HGDIOBJ GetCurrentObject(HDC DC, UINT Kind);
 // Fails, leaving the object live, while a bitmap is still selected into a context.
 BOOL DeleteObject(HGDIOBJ Object);
 COLORREF SetBkColor(HDC DC, COLORREF Color);

@@ -186,6 +186,13 @@ HGDIOBJ SelectObject(HDC DC, HGDIOBJ Object) {
   return Previous;
 }
 
+HGDIOBJ GetCurrentObject(HDC DC, UINT Kind) {
+  const TDeviceContext* Context = ContextOf(DC);
+  if (Context == nullptr || Context->Screen || Kind != OBJ_BITMAP)
+    return nullptr;
+  return Context->Selected;
+}
+
 BOOL DeleteObject(HGDIOBJ Object) {
   if (TBitmapObject* Bitmap = BitmapOf(Object)) {
     if (Bitmap->Stock)

@@ -56,6 +56,9 @@ TEST(Ownership, ASelectedBitmapCannotBeDeleted) {
   HDC DC = CreateCompatibleDC(nullptr);
   HDC Other = CreateCompatibleDC(nullptr);
   HGDIOBJ Previous = SelectObject(DC, Bitmap);
+  EXPECT_EQ(GetCurrentObject(DC, OBJ_BITMAP), Bitmap);
+  EXPECT_NE(GetCurrentObject(Other, OBJ_BITMAP), nullptr) << "the stock bitmap";
+  EXPECT_EQ(GetCurrentObject(DC, OBJ_BITMAP + 1), nullptr);
   EXPECT_EQ(SelectObject(Other, Bitmap), nullptr) << "one context at a time";
   EXPECT_EQ(DeleteObject(Bitmap), FALSE);
   EXPECT_EQ(GdiLiveObjectCount(), 3);

@@ -236,3 +236,51 @@ TEST_F(Drawing, AnIndexBeyondThePaletteRaisesAndDrawsNothing) {
 }
 
 } // namespace
+
+namespace {
+
+// Every pixel of a bitmap, top row first.
+TColors PixelsOf(TBitmap& Bitmap) {
+  TColors Colors;
+  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y)
+    for (int X = 0; X < Bitmap.GetWidth(); ++X)
+      Colors.push_back(Bitmap.Canvas().GetPixel(X, Y));
+  return Colors;
+}
+
+// A 5 x 4 RGBA image of many alphas, 0 and 255 among them.
+TBytes ManyAlphas() {
+  TBytes Rows;
+  for (int Y = 0; Y < 4; ++Y) {
+    Rows.push_back(0);
+    for (int X = 0; X < 5; ++X)
+      Rows.insert(Rows.end(), {uint8_t(40 * X), uint8_t(60 * Y), uint8_t(200 - 30 * X), uint8_t((X * 97 + Y * 61) % 256)});
+  }
+  Rows[4] = 0;
+  Rows[8] = 255;
+  return TPngBuilder().Header(5, 4, 8, 6).Data(Rows).End().Bytes();
+}
+
+} // namespace
+
+// A 32-bit DIB section is blended into directly; the result is that of the buffered way onto
+// a device bitmap, wherever the image lands, clipped on every side.
+TEST_F(Drawing, BlendingIntoASectionEqualsTheBufferedWay) {
+  TPNGObject Image;
+  Loaded(Image, ManyAlphas());
+  for (const auto& [Left, Top] : {std::pair{0, 0}, std::pair{2, 1}, std::pair{-3, -2}, std::pair{4, 3},
+                                  std::pair{-5, 0}, std::pair{7, 7}, std::pair{-1, 5}}) {
+    TTestCanvas Device(7, 6, RGB(10, 200, 30));
+    TBitmap Section;
+    Section.Assign(Device.Bitmap);
+    Section.SetPixelFormat(pf32bit);
+    BITMAP DeviceRecord{}, SectionRecord{};
+    GetObjectA(Device.Bitmap.GetHandle(), sizeof DeviceRecord, &DeviceRecord);
+    GetObjectA(Section.GetHandle(), sizeof SectionRecord, &SectionRecord);
+    ASSERT_EQ(DeviceRecord.bmBits, nullptr) << "a device bitmap: the buffered way";
+    ASSERT_NE(SectionRecord.bmBits, nullptr) << "a section: blended into directly";
+    Image.Draw(Device.Canvas(), {Left, Top, Left + 5, Top + 4});
+    Image.Draw(Section.Canvas(), {Left, Top, Left + 5, Top + 4});
+    EXPECT_EQ(PixelsOf(Section), PixelsOf(Device.Bitmap)) << Left << "," << Top;
+  }
+}
