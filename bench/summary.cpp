@@ -22,7 +22,8 @@ const TRatioColumn RatioColumns[] = {{"decode/libpng", "decode", "libpng", false
                                      {"encode/libpng", "encode", "libpng", false},
                                      {"encode/libpng_filtered", "encode", "libpng_filtered", false},
                                      {"encode/deflate_only", "encode", "deflate_only", false},
-                                     {"bytes/libpng", "encode", "libpng", true}};
+                                     {"bytes/libpng", "encode", "libpng", true},
+                                     {"draw/memcpy", "draw", "memcpy", false}};
 
 int ColumnWidth(const TRatioColumn& Column) {
   return static_cast<int>(Column.Title.size()) + 2;
