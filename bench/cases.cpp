@@ -1,7 +1,7 @@
 #include "bench/cases.h"
 
-void RegisterPerImage(const std::vector<TNamedCase>& Cases) {
-  for (const TImageKind& Kind : BenchImageKinds())
+void RegisterPerImage(const std::vector<TNamedCase>& Cases, const std::vector<TImageKind>& Kinds) {
+  for (const TImageKind& Kind : Kinds)
     for (const TNamedCase& Case : Cases)
       benchmark::RegisterBenchmark((Case.Prefix + "/" + Kind.Name).c_str(), Case.Run, Kind)
           ->Unit(benchmark::kMillisecond);

@@ -18,11 +18,14 @@ struct TNamedCase {
 };
 
 std::vector<TNamedCase> DecodeCases();
+// Ours and zlib alone: all the large image is decoded by.
+std::vector<TNamedCase> ScaleDecodeCases();
 std::vector<TNamedCase> EncodeCases();
 
 // Image by image, every case in turn: the cases compared with each other run side by side, so a
 // change in the machine's load between them skews their ratio least.
-void RegisterPerImage(const std::vector<TNamedCase>& Cases);
+void RegisterPerImage(const std::vector<TNamedCase>& Cases,
+                      const std::vector<TImageKind>& Kinds = BenchImageKinds());
 
 // Set-up made once per image: the cases' functions run several times while the library settles
 // on an iteration count, and the set-up must not be paid each time.

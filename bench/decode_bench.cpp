@@ -123,3 +123,7 @@ std::vector<TNamedCase> DecodeCases() {
            }},
           {"decode/inflate_only", DecodeInflateOnly}};
 }
+
+std::vector<TNamedCase> ScaleDecodeCases() {
+  return {{"decode/ours", DecodeOurs}, {"decode/inflate_only", DecodeInflateOnly}};
+}

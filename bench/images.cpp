@@ -55,8 +55,7 @@ std::vector<png_color> CubePalette() {
   return Palette;
 }
 
-void FillSamples(TPngRows& Image, TSamplePut Put, size_t BytesPerPixel) {
-  const TScene& Scene = BenchScene();
+void FillSamples(const TScene& Scene, TPngRows& Image, TSamplePut Put, size_t BytesPerPixel) {
   for (uint32_t Y = 0; Y < Image.Height; ++Y) {
     const uint16_t* Source = Scene.Rgba.data() + size_t{Y} * Scene.Width * 4;
     uint8_t* Out = Image.Row(Y);
@@ -66,8 +65,7 @@ void FillSamples(TPngRows& Image, TSamplePut Put, size_t BytesPerPixel) {
 }
 
 // Floyd-Steinberg over the grey image, one row of carried error ahead.
-void FillBilevel(TPngRows& Image) {
-  const TScene& Scene = BenchScene();
+void FillBilevel(const TScene& Scene, TPngRows& Image) {
   std::vector<int> Carry(Image.Width + 2, 0);
   std::vector<int> Next(Image.Width + 2, 0);
   for (uint32_t Y = 0; Y < Image.Height; ++Y) {
@@ -88,9 +86,10 @@ void FillBilevel(TPngRows& Image) {
   }
 }
 
-TPngRows RenderFormat(const TImageKind& Kind) {
+TPngRows RenderFormat(const TScene& Scene, const TImageKind& Kind) {
   TPngRows Image;
-  Image.Width = Image.Height = SceneSize;
+  Image.Width = Scene.Width;
+  Image.Height = Scene.Height;
   Image.ColorType = Kind.ColorType;
   Image.BitDepth = Kind.BitDepth;
   Image.Adam7 = Kind.Adam7;
@@ -98,22 +97,25 @@ TPngRows RenderFormat(const TImageKind& Kind) {
   Image.RowBytes = (size_t{Image.Width} * Channels * Kind.BitDepth + 7) / 8;
   Image.Pixels.assign(Image.RowBytes * Image.Height, 0);
   if (Kind.BitDepth == 1)
-    FillBilevel(Image);
+    FillBilevel(Scene, Image);
   else if (Kind.BitDepth == 16)
-    FillSamples(Image, PutRgb16, 6);
+    FillSamples(Scene, Image, PutRgb16, 6);
   else if (Kind.ColorType == PNG_COLOR_TYPE_PALETTE)
-    FillSamples(Image, PutPaletteIndex, 1);
+    FillSamples(Scene, Image, PutPaletteIndex, 1);
   else if (Channels == 1)
-    FillSamples(Image, PutGrey8, 1);
+    FillSamples(Scene, Image, PutGrey8, 1);
   else
-    FillSamples(Image, Channels == 4 ? PutRgba8 : PutRgb8, static_cast<size_t>(Channels));
+    FillSamples(Scene, Image, Channels == 4 ? PutRgba8 : PutRgb8, static_cast<size_t>(Channels));
   if (Kind.ColorType == PNG_COLOR_TYPE_PALETTE)
     Image.Palette = CubePalette();
   return Image;
 }
 
+// Scenes of other sizes are made for their image alone.
 TBenchImage MakeBenchImage(const TImageKind& Kind) {
-  TBenchImage Image{RenderFormat(Kind), {}, {}};
+  TBenchImage Image{Kind.Size == SceneSize ? RenderFormat(BenchScene(), Kind)
+                                           : RenderFormat(RenderScene(Kind.Size), Kind),
+                    {}, {}};
   LibpngWrite(Image.Rows, TWriteSettings{}, Image.File, Image.Error);
   return Image;
 }
@@ -126,6 +128,12 @@ const std::vector<TImageKind>& BenchImageKinds() {
       {"grey8", PNG_COLOR_TYPE_GRAY, 8, false},   {"pal8", PNG_COLOR_TYPE_PALETTE, 8, false},
       {"rgb16", PNG_COLOR_TYPE_RGB, 16, false},   {"grey1", PNG_COLOR_TYPE_GRAY, 1, false},
       {"rgb8_adam7", PNG_COLOR_TYPE_RGB, 8, true}};
+  return Kinds;
+}
+
+const std::vector<TImageKind>& ScaleImageKinds() {
+  static const std::vector<TImageKind> Kinds = {
+      {"rgba8_16384", PNG_COLOR_TYPE_RGBA, 8, false, 16384}};
   return Kinds;
 }
 

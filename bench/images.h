@@ -3,6 +3,7 @@
 #pragma once
 
 #include "bench/libpng_io.h"
+#include "bench/scene.h"
 
 #include <string>
 #include <vector>
@@ -12,10 +13,13 @@ struct TImageKind {
   uint8_t ColorType;
   uint8_t BitDepth;
   bool Adam7;
+  uint32_t Size = SceneSize; // width and height
 };
 
 // rgb8 rgba8 grey8 pal8 rgb16 grey1 rgb8_adam7, in that order.
 const std::vector<TImageKind>& BenchImageKinds();
+// rgba8_16384: the scene at 16384 × 16384, for the decoder's time per pixel at scale.
+const std::vector<TImageKind>& ScaleImageKinds();
 
 struct TBenchImage {
   TPngRows Rows; // what was written

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     return 1;
   InitializePngImageUnit();
   RegisterPerImage(DecodeCases());
+  RegisterPerImage(ScaleDecodeCases(), ScaleImageKinds());
   RegisterPerImage(EncodeCases());
   RegisterDrawCases();
   TRatioReporter Reporter{

@@ -100,8 +100,10 @@ void RenderRow(TScene& Scene, uint32_t Y, const std::vector<float>& Horizons) {
   }
 }
 
-TScene RenderScene() {
-  TScene Scene{SceneSize, SceneSize, {}};
+} // namespace
+
+TScene RenderScene(uint32_t Size) {
+  TScene Scene{Size, Size, {}};
   Scene.Rgba.resize(size_t{Scene.Width} * Scene.Height * 4);
   std::vector<float> Horizons(Scene.Width);
   for (uint32_t X = 0; X < Scene.Width; ++X)
@@ -111,9 +113,7 @@ TScene RenderScene() {
   return Scene;
 }
 
-} // namespace
-
 const TScene& BenchScene() {
-  static const TScene Scene = RenderScene();
+  static const TScene Scene = RenderScene(SceneSize);
   return Scene;
 }

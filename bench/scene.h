@@ -14,5 +14,7 @@ struct TScene {
   std::vector<uint16_t> Rgba; // 16-bit red, green, blue, alpha per pixel, top row first
 };
 
-// Made on first use and kept.
+// The scene at Size × Size pixels; its noise is per pixel at any size.
+TScene RenderScene(uint32_t Size);
+// At SceneSize, made on first use and kept.
 const TScene& BenchScene();

@@ -2,6 +2,7 @@
 
 #include "bench/images.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -58,8 +59,9 @@ void TRatioReporter::ReportRuns(const std::vector<Run>& Runs) {
     if (One.error_occurred || One.run_type != Run::RT_Iteration)
       continue;
     TCaseTotals& Totals = FTotals[One.run_name.function_name];
-    Totals.CpuSeconds += One.cpu_accumulated_time;
-    Totals.Iterations += static_cast<double>(One.iterations);
+    if (One.iterations > 0)
+      Totals.CpuSecondsPerIteration.push_back(One.cpu_accumulated_time /
+                                              static_cast<double>(One.iterations));
     if (const auto Bytes = One.counters.find("bytes"); Bytes != One.counters.end())
       Totals.Bytes = Bytes->second.value;
   }
@@ -73,11 +75,15 @@ void TRatioReporter::Finalize() {
   PrintRatios(Console ? std::cout : std::cerr);
 }
 
+// The median over the repetitions (of an even count, the mean of the middle two).
 double TRatioReporter::SecondsPerIteration(const std::string& Case) const {
   const auto Found = FTotals.find(Case);
-  if (Found == FTotals.end() || Found->second.Iterations <= 0)
+  if (Found == FTotals.end() || Found->second.CpuSecondsPerIteration.empty())
     return 0;
-  return Found->second.CpuSeconds / Found->second.Iterations;
+  std::vector<double> Times = Found->second.CpuSecondsPerIteration;
+  std::sort(Times.begin(), Times.end());
+  const size_t Middle = Times.size() / 2;
+  return Times.size() % 2 != 0 ? Times[Middle] : (Times[Middle - 1] + Times[Middle]) / 2;
 }
 
 double TRatioReporter::OutputBytes(const std::string& Case) const {
@@ -86,14 +92,34 @@ double TRatioReporter::OutputBytes(const std::string& Case) const {
 }
 
 void TRatioReporter::PrintRatios(std::ostream& Out) const {
-  Out << "\nOurs as a ratio of each peer, per image (CPU time, or output size; below 1 is ours "
-         "ahead)\n"
+  Out << "\nOurs as a ratio of each peer, per image (median CPU time, or output size; below 1 is "
+         "ours ahead)\n"
       << std::left << std::setw(12) << "image";
   for (const TRatioColumn& Column : RatioColumns)
     Out << std::right << std::setw(ColumnWidth(Column)) << Column.Title;
   Out << "\n";
   for (const TImageKind& Kind : BenchImageKinds())
     PrintImageRow(Out, Kind.Name);
+  for (const TImageKind& Kind : ScaleImageKinds())
+    PrintImageRow(Out, Kind.Name);
+  PrintScaleRatio(Out);
+}
+
+// Our decode time per pixel of each large image over that of its small twin.
+void TRatioReporter::PrintScaleRatio(std::ostream& Out) const {
+  for (const TImageKind& Large : ScaleImageKinds())
+    for (const TImageKind& Small : BenchImageKinds()) {
+      if (Small.ColorType != Large.ColorType || Small.BitDepth != Large.BitDepth ||
+          Small.Adam7 != Large.Adam7)
+        continue;
+      const auto Pixels = [](const TImageKind& Kind) { return static_cast<double>(Kind.Size) * Kind.Size; };
+      const std::string Text =
+          RatioText(SecondsPerIteration(CaseName("decode", "ours", Large.Name)) / Pixels(Large),
+                    SecondsPerIteration(CaseName("decode", "ours", Small.Name)) / Pixels(Small));
+      if (Text != "-")
+        Out << "decode/ours time per pixel, " << Large.Name << " over " << Small.Name << ": "
+            << Text << "\n";
+    }
 }
 
 // Images none of whose ratios could be taken are left out.

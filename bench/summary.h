@@ -11,7 +11,8 @@
 #include <vector>
 
 // Passes every report on to the display reporter it wraps and keeps, per case, the CPU time per
-// iteration and the output size, to print the ratios when the run is over.
+// iteration of each repetition and the output size, to print the ratios of the medians when the
+// run is over.
 class TRatioReporter : public benchmark::BenchmarkReporter {
 public:
   explicit TRatioReporter(std::unique_ptr<benchmark::BenchmarkReporter> Display);
@@ -24,8 +25,7 @@ public:
 
 private:
   struct TCaseTotals {
-    double CpuSeconds = 0;
-    double Iterations = 0;
+    std::vector<double> CpuSecondsPerIteration; // one a repetition
     double Bytes = 0;
   };
 
@@ -33,6 +33,7 @@ private:
   double OutputBytes(const std::string& Case) const;
   void PrintRatios(std::ostream& Out) const;
   void PrintImageRow(std::ostream& Out, const std::string& Image) const;
+  void PrintScaleRatio(std::ostream& Out) const;
 
   std::unique_ptr<benchmark::BenchmarkReporter> FDisplay;
   std::map<std::string, TCaseTotals> FTotals;

@@ -1,10 +1,11 @@
 #include "png/pngblend.h"
 
+#include "png/pngcpu.h"
 #include "png/pngimage.h"
 
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VQZ_X86
 #include <tmmintrin.h>
 #endif
 
@@ -16,7 +17,7 @@ void BlendTrueColourRowPlain(uint8_t* Under, const uint8_t* Row, const uint8_t* 
   }
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VQZ_X86
 
 namespace {
 
@@ -54,11 +55,6 @@ __attribute__((target("ssse3"))) uint32_t BlendFourAtATime(uint8_t* Under, const
     _mm_storeu_si128(reinterpret_cast<__m128i*>(Under + 4 * X), _mm_packus_epi16(Low, High));
   }
   return X;
-}
-
-bool HasSsse3() {
-  static const bool Has = __builtin_cpu_supports("ssse3");
-  return Has;
 }
 
 } // namespace

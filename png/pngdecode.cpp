@@ -12,6 +12,13 @@ namespace {
 
 constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
 
+bool GammaInForce(const TPNGObject& Image) {
+  for (size_t i = 0; i < Image.GammaLut.size(); ++i)
+    if (Image.GammaLut[i] != i)
+      return true;
+  return false;
+}
+
 } // namespace
 
 // What one read of the image data carries from chunk to chunk.
@@ -110,7 +117,8 @@ void TChunkIDAT::BuildGrayColorTable() {
 }
 
 void TChunkIDAT::DecodeNonInterlaced(TReadState& State) {
-  const TRowDecoder Store = RowDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth);
+  const TRowDecoder Store =
+      RowDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth, GammaInForce(*OwnerImage()));
   if (Store == nullptr)
     return;
   const bool Alpha = HeaderChunk->HasAlpha();
@@ -125,7 +133,8 @@ void TChunkIDAT::DecodeNonInterlaced(TReadState& State) {
 }
 
 void TChunkIDAT::DecodeAdam7(TReadState& State) {
-  const TPassDecoder Store = PassDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth);
+  const TPassDecoder Store =
+      PassDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth, GammaInForce(*OwnerImage()));
   if (Store == nullptr)
     return;
   const bool Alpha = HeaderChunk->HasAlpha();

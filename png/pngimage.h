@@ -277,8 +277,9 @@ extern const TAdam7Pass Adam7Passes[7];
 // The PNG standard's Paeth predictor.
 uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft);
 
-TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth);
-TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth);
+// GammaInForce: the gamma table is not the identity, so truecolour samples go through it.
+TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
+TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
 
 // The palette. Its entries live in the header's colour table, gamma-corrected.
 class TChunkPLTE : public TChunkWithClass<TChunkPLTE> {

@@ -2,6 +2,7 @@
 // True-colour samples go through the gamma table; 16-bit samples keep their high byte; alpha
 // goes to the alpha plane unchanged; grey and palette samples are stored as DIB indices.
 #include "png/pngimage.h"
+#include "png/pngreorder.h"
 
 #include <cstring>
 
@@ -16,21 +17,26 @@ void PutGray16(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, 
   Dest[C] = Source[2 * K];
 }
 
+// Truecolour samples are shown through the gamma table, unless it is the identity.
+template <bool Corrected>
 void PutRgb(const uint8_t* Gamma, const uint8_t* Pixel, int BytesPerSample, uint8_t* Dest,
             int32_t C) {
-  Dest[3 * C] = Gamma[Pixel[2 * BytesPerSample]];
-  Dest[3 * C + 1] = Gamma[Pixel[BytesPerSample]];
-  Dest[3 * C + 2] = Gamma[Pixel[0]];
+  const auto Shown = [Gamma](uint8_t Sample) { return Corrected ? Gamma[Sample] : Sample; };
+  Dest[3 * C] = Shown(Pixel[2 * BytesPerSample]);
+  Dest[3 * C + 1] = Shown(Pixel[BytesPerSample]);
+  Dest[3 * C + 2] = Shown(Pixel[0]);
 }
 
+template <bool Corrected>
 void PutRgb8(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t*,
              int32_t C) {
-  PutRgb(Gamma, Source + 3 * K, 1, Dest, C);
+  PutRgb<Corrected>(Gamma, Source + 3 * K, 1, Dest, C);
 }
 
+template <bool Corrected>
 void PutRgb16(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t*,
               int32_t C) {
-  PutRgb(Gamma, Source + 6 * K, 2, Dest, C);
+  PutRgb<Corrected>(Gamma, Source + 6 * K, 2, Dest, C);
 }
 
 void PutGrayAlpha8(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest,
@@ -45,15 +51,17 @@ void PutGrayAlpha16(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* D
   Alpha[C] = Source[4 * K + 2];
 }
 
+template <bool Corrected>
 void PutRgba8(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest,
               uint8_t* Alpha, int32_t C) {
-  PutRgb(Gamma, Source + 4 * K, 1, Dest, C);
+  PutRgb<Corrected>(Gamma, Source + 4 * K, 1, Dest, C);
   Alpha[C] = Source[4 * K + 3];
 }
 
+template <bool Corrected>
 void PutRgba16(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest,
                uint8_t* Alpha, int32_t C) {
-  PutRgb(Gamma, Source + 8 * K, 2, Dest, C);
+  PutRgb<Corrected>(Gamma, Source + 8 * K, 2, Dest, C);
   Alpha[C] = Source[8 * K + 6];
 }
 
@@ -93,6 +101,32 @@ void StorePassWith(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, u
     Put(Gamma, Source, K, Dest, Alpha, C);
 }
 
+// Without gamma, whole rows of truecolour are reordered in blocks.
+void StoreRowRgb8Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
+                             uint8_t*) {
+  ReorderRgb8(Source, Dest, static_cast<uint32_t>(Decoder.DecodeWidth));
+}
+
+void StoreRowRgba8Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
+                              uint8_t* Alpha) {
+  ReorderRgba8(Source, Dest, Alpha, static_cast<uint32_t>(Decoder.DecodeWidth));
+}
+
+void StoreRowRgb16Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
+                              uint8_t*) {
+  ReorderRgb16(Source, Dest, static_cast<uint32_t>(Decoder.DecodeWidth));
+}
+
+// The last Adam7 pass holds whole rows, which the row decoder stores faster.
+template <TPixelStore Put, TRowDecoder WholeRow>
+void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
+                         uint8_t* Alpha, uint8_t* Dest) {
+  if (Adam7Passes[Pass].ColumnStep == 1)
+    WholeRow(Decoder, Source, Dest, Alpha);
+  else
+    StorePassWith<Put>(Decoder, Pass, Source, Alpha, Dest);
+}
+
 // Packed depths share the DIB's packing: the row is one block move.
 void StoreRowPacked(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest, uint8_t*) {
   std::memcpy(Dest, Source, Decoder.RowByteCount);
@@ -122,52 +156,52 @@ void StorePassPacked(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
   }
 }
 
-constexpr TRowDecoder StoreRowPalette2 = &StoreRow2Bit<1>;
-constexpr TPassDecoder StorePassPalette2 = &StorePassWith<Put2Bit<1>>;
-constexpr TRowDecoder StoreRowGray2 = &StoreRow2Bit<5>;
-constexpr TPassDecoder StorePassGray2 = &StorePassWith<Put2Bit<5>>;
-constexpr TRowDecoder StoreRowGray16 = &StoreRowWith<PutGray16>;
-constexpr TPassDecoder StorePassGray16 = &StorePassWith<PutGray16>;
-constexpr TRowDecoder StoreRowRgb8 = &StoreRowWith<PutRgb8>;
-constexpr TPassDecoder StorePassRgb8 = &StorePassWith<PutRgb8>;
-constexpr TRowDecoder StoreRowRgb16 = &StoreRowWith<PutRgb16>;
-constexpr TPassDecoder StorePassRgb16 = &StorePassWith<PutRgb16>;
-constexpr TRowDecoder StoreRowGrayAlpha8 = &StoreRowWith<PutGrayAlpha8>;
-constexpr TPassDecoder StorePassGrayAlpha8 = &StorePassWith<PutGrayAlpha8>;
-constexpr TRowDecoder StoreRowGrayAlpha16 = &StoreRowWith<PutGrayAlpha16>;
-constexpr TPassDecoder StorePassGrayAlpha16 = &StorePassWith<PutGrayAlpha16>;
-constexpr TRowDecoder StoreRowRgba8 = &StoreRowWith<PutRgba8>;
-constexpr TPassDecoder StorePassRgba8 = &StorePassWith<PutRgba8>;
-constexpr TRowDecoder StoreRowRgba16 = &StoreRowWith<PutRgba16>;
-constexpr TPassDecoder StorePassRgba16 = &StorePassWith<PutRgba16>;
-
 struct TDecoderPair {
   TRowDecoder Row;
   TPassDecoder Pass;
 };
 
-TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth) {
+template <TPixelStore Put>
+constexpr TDecoderPair WithPut{&StoreRowWith<Put>, &StorePassWith<Put>};
+
+// Truecolour layouts, with the gamma table or without it.
+template <bool Corrected>
+TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
+  if (ColorType == COLOR_RGB) {
+    if (!Corrected)
+      return Deep ? TDecoderPair{&StoreRowRgb16Uncorrected,
+                                 &StorePassOrWholeRow<PutRgb16<false>, &StoreRowRgb16Uncorrected>}
+                  : TDecoderPair{&StoreRowRgb8Uncorrected,
+                                 &StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>};
+    return Deep ? WithPut<PutRgb16<true>> : WithPut<PutRgb8<true>>;
+  }
+  if (Deep)
+    return WithPut<PutRgba16<Corrected>>;
+  return Corrected ? WithPut<PutRgba8<true>>
+                   : TDecoderPair{&StoreRowRgba8Uncorrected,
+                                  &StorePassOrWholeRow<PutRgba8<false>, &StoreRowRgba8Uncorrected>};
+}
+
+TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
   const bool Indexed = ColorType == COLOR_GRAYSCALE || ColorType == COLOR_PALETTE;
   if (Indexed && (BitDepth == 1 || BitDepth == 4 || BitDepth == 8))
     return {&StoreRowPacked, &StorePassPacked};
   if (ColorType == COLOR_PALETTE && BitDepth == 2)
-    return {StoreRowPalette2, StorePassPalette2};
+    return {&StoreRow2Bit<1>, &StorePassWith<Put2Bit<1>>};
   if (ColorType == COLOR_GRAYSCALE && BitDepth == 2)
-    return {StoreRowGray2, StorePassGray2};
+    return {&StoreRow2Bit<5>, &StorePassWith<Put2Bit<5>>};
   if (Indexed && BitDepth == 16)
-    return {StoreRowGray16, StorePassGray16};
+    return WithPut<PutGray16>;
   const bool Deep = BitDepth == 16;
   if (BitDepth != 8 && !Deep)
     return {nullptr, nullptr};
   switch (ColorType) {
-  case COLOR_RGB:
-    return Deep ? TDecoderPair{StoreRowRgb16, StorePassRgb16} : TDecoderPair{StoreRowRgb8, StorePassRgb8};
   case COLOR_GRAYSCALEALPHA:
-    return Deep ? TDecoderPair{StoreRowGrayAlpha16, StorePassGrayAlpha16}
-                : TDecoderPair{StoreRowGrayAlpha8, StorePassGrayAlpha8};
+    return Deep ? WithPut<PutGrayAlpha16> : WithPut<PutGrayAlpha8>;
+  case COLOR_RGB:
   case COLOR_RGBALPHA:
-    return Deep ? TDecoderPair{StoreRowRgba16, StorePassRgba16}
-                : TDecoderPair{StoreRowRgba8, StorePassRgba8};
+    return GammaInForce ? TrueColourDecoders<true>(ColorType, Deep)
+                        : TrueColourDecoders<false>(ColorType, Deep);
   default:
     return {nullptr, nullptr};
   }
@@ -175,10 +209,10 @@ TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth) {
 
 } // namespace
 
-TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth) {
-  return DecodersFor(ColorType, BitDepth).Row;
+TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
+  return DecodersFor(ColorType, BitDepth, GammaInForce).Row;
 }
 
-TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth) {
-  return DecodersFor(ColorType, BitDepth).Pass;
+TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
+  return DecodersFor(ColorType, BitDepth, GammaInForce).Pass;
 }

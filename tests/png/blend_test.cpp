@@ -2,6 +2,8 @@
 #include "png/pngblend.h"
 #include "png/pngimage.h"
 
+#include "tests/support/testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,21 +11,12 @@
 
 namespace {
 
-using TBytes = std::vector<uint8_t>;
-
-TBytes Random(std::mt19937& Generator, size_t Count) {
-  TBytes Bytes(Count);
-  for (uint8_t& Byte : Bytes)
-    Byte = static_cast<uint8_t>(Generator());
-  return Bytes;
-}
-
 TEST(RowBlend, FastEqualsPlainAtEveryWidth) {
   std::mt19937 Generator(11);
   for (uint32_t Width = 0; Width <= 67; ++Width)
     for (const bool WithAlpha : {true, false}) {
-      const TBytes Row = Random(Generator, 3 * Width + 1), Under = Random(Generator, 4 * Width + 1);
-      TBytes Alpha = Random(Generator, Width + 1);
+      const TBytes Row = RandomBytes(Generator, 3 * Width + 1), Under = RandomBytes(Generator, 4 * Width + 1);
+      TBytes Alpha = RandomBytes(Generator, Width + 1);
       for (size_t X = 0; X < Width; X += 5)
         Alpha[X] = X % 10 == 0 ? 0 : 255; // the ends of the range among the others
       TBytes Fast = Under, Plain = Under;

@@ -2,21 +2,14 @@
 // length, and long random rows.
 #include "png/pngunfilter.h"
 
+#include "tests/support/testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 namespace {
-
-using TBytes = std::vector<uint8_t>;
-
-TBytes Random(std::mt19937& Generator, size_t Count) {
-  TBytes Bytes(Count);
-  for (uint8_t& Byte : Bytes)
-    Byte = static_cast<uint8_t>(Generator());
-  return Bytes;
-}
 
 void ExpectSameAsPlain(uint8_t Type, uint32_t Stride, const TBytes& Row, const TBytes& Up) {
   TBytes Fast = Row, Plain = Row;
@@ -30,10 +23,10 @@ TEST(Unfilter, FastEqualsPlainForEveryTypeWidthAndLength) {
   for (uint8_t Type = 0; Type <= 5; ++Type)
     for (uint32_t Stride = 1; Stride <= 8; ++Stride) {
       for (size_t Count = 1; Count <= 64; ++Count)
-        ExpectSameAsPlain(Type, Stride, Random(Generator, Count), Random(Generator, Count));
+        ExpectSameAsPlain(Type, Stride, RandomBytes(Generator, Count), RandomBytes(Generator, Count));
       for (int Long = 0; Long < 8; ++Long) {
         const size_t Count = 1000 + Generator() % 9000;
-        ExpectSameAsPlain(Type, Stride, Random(Generator, Count), Random(Generator, Count));
+        ExpectSameAsPlain(Type, Stride, RandomBytes(Generator, Count), RandomBytes(Generator, Count));
       }
     }
 }

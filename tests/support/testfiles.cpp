@@ -56,3 +56,10 @@ int32_t TTrickleStream::Write(const void* Buffer, int32_t Count) {
   FWriteLeft -= Put;
   return Put;
 }
+
+TBytes RandomBytes(std::mt19937& Generator, size_t Count) {
+  TBytes Bytes(Count);
+  for (uint8_t& Byte : Bytes)
+    Byte = static_cast<uint8_t>(Generator());
+  return Bytes;
+}

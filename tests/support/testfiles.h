@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
 private:
   std::filesystem::path FRoot;
 };
+
+// Count bytes drawn from Generator.
+TBytes RandomBytes(std::mt19937& Generator, size_t Count);
 
 // The number of file descriptors this process holds open.
 int OpenDescriptorCount();

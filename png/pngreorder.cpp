@@ -1,0 +1,137 @@
+#include "png/pngreorder.h"
+
+#include "png/pngcpu.h"
+
+#include <array>
+#include <cstring>
+
+#ifdef VQZ_X86
+#include <tmmintrin.h>
+#endif
+
+void ReorderRgb8Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  for (uint32_t X = 0; X < Width; ++X) {
+    Dest[3 * X] = Source[3 * X + 2];
+    Dest[3 * X + 1] = Source[3 * X + 1];
+    Dest[3 * X + 2] = Source[3 * X];
+  }
+}
+
+void ReorderRgba8Plain(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t Width) {
+  for (uint32_t X = 0; X < Width; ++X) {
+    Dest[3 * X] = Source[4 * X + 2];
+    Dest[3 * X + 1] = Source[4 * X + 1];
+    Dest[3 * X + 2] = Source[4 * X];
+    Alpha[X] = Source[4 * X + 3];
+  }
+}
+
+void ReorderRgb16Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  for (uint32_t X = 0; X < Width; ++X) {
+    Dest[3 * X] = Source[6 * X + 4];
+    Dest[3 * X + 1] = Source[6 * X + 2];
+    Dest[3 * X + 2] = Source[6 * X];
+  }
+}
+
+#ifdef VQZ_X86
+
+namespace {
+
+using TLanes = std::array<int8_t, 16>;
+
+__attribute__((target("ssse3"))) __m128i Shuffle(__m128i Bytes, const TLanes& Lanes) {
+  return _mm_shuffle_epi8(Bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lanes.data())));
+}
+
+__m128i Load(const uint8_t* At) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(At)); }
+void Store(uint8_t* At, __m128i Bytes) { _mm_storeu_si128(reinterpret_cast<__m128i*>(At), Bytes); }
+
+// Five pixels a step; each step's sixteenth byte is rewritten by the next step, so the loop
+// stops while a whole 16-byte access still fits the row.
+__attribute__((target("ssse3"))) uint32_t ReorderRgb8Ssse3(const uint8_t* Source, uint8_t* Dest,
+                                                          uint32_t Width) {
+  static constexpr TLanes Lanes{2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
+  uint32_t X = 0;
+  for (; X + 6 <= Width; X += 5)
+    Store(Dest + 3 * X, Shuffle(Load(Source + 3 * X), Lanes));
+  return X;
+}
+
+// Four pixels a step: twelve blue-first bytes and the four alphas come out of one shuffle.
+__attribute__((target("ssse3"))) uint32_t ReorderRgba8Ssse3(const uint8_t* Source, uint8_t* Dest,
+                                                           uint8_t* Alpha, uint32_t Width) {
+  static constexpr TLanes Lanes{2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 3, 7, 11, 15};
+  uint32_t X = 0;
+  for (; X + 6 <= Width; X += 4) {
+    const __m128i Pixels = Shuffle(Load(Source + 4 * X), Lanes);
+    Store(Dest + 3 * X, Pixels);
+    const int32_t Alphas = _mm_cvtsi128_si32(_mm_srli_si128(Pixels, 12));
+    std::memcpy(Alpha + X, &Alphas, 4);
+  }
+  return X;
+}
+
+// The lanes that pick, for output bytes First..First+15 of an eight-pixel step, the high bytes
+// that lie in the source's 16-byte block Block (−1 where the byte lies elsewhere).
+constexpr TLanes HighByteLanes(int First, int Block) {
+  TLanes Lanes{};
+  for (int Out = 0; Out < 16; ++Out) {
+    const int Byte = First + Out, Pixel = Byte / 3, Channel = 2 - Byte % 3;
+    const int From = 6 * Pixel + 2 * Channel;
+    Lanes[static_cast<size_t>(Out)] =
+        Byte < 24 && From / 16 == Block ? static_cast<int8_t>(From % 16) : int8_t{-1};
+  }
+  return Lanes;
+}
+
+// Eight pixels (48 source bytes) a step give 24 bytes, written as two 16-byte stores.
+__attribute__((target("ssse3"))) uint32_t ReorderRgb16Ssse3(const uint8_t* Source, uint8_t* Dest,
+                                                           uint32_t Width) {
+  static constexpr std::array<TLanes, 6> Lanes{HighByteLanes(0, 0),  HighByteLanes(0, 1),
+                                               HighByteLanes(0, 2),  HighByteLanes(16, 0),
+                                               HighByteLanes(16, 1), HighByteLanes(16, 2)};
+  uint32_t X = 0;
+  for (; X + 11 <= Width; X += 8) {
+    const __m128i A = Load(Source + 6 * X), B = Load(Source + 6 * X + 16),
+                  C = Load(Source + 6 * X + 32);
+    Store(Dest + 3 * X, _mm_or_si128(_mm_or_si128(Shuffle(A, Lanes[0]), Shuffle(B, Lanes[1])),
+                                     Shuffle(C, Lanes[2])));
+    Store(Dest + 3 * X + 16, _mm_or_si128(_mm_or_si128(Shuffle(A, Lanes[3]), Shuffle(B, Lanes[4])),
+                                          Shuffle(C, Lanes[5])));
+  }
+  return X;
+}
+
+} // namespace
+
+void ReorderRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  const uint32_t Done = HasSsse3() ? ReorderRgb8Ssse3(Source, Dest, Width) : 0;
+  ReorderRgb8Plain(Source + 3 * Done, Dest + 3 * Done, Width - Done);
+}
+
+void ReorderRgba8(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t Width) {
+  const uint32_t Done = HasSsse3() ? ReorderRgba8Ssse3(Source, Dest, Alpha, Width) : 0;
+  ReorderRgba8Plain(Source + 4 * Done, Dest + 3 * Done, Alpha + Done, Width - Done);
+}
+
+void ReorderRgb16(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  const uint32_t Done = HasSsse3() ? ReorderRgb16Ssse3(Source, Dest, Width) : 0;
+  ReorderRgb16Plain(Source + 6 * Done, Dest + 3 * Done, Width - Done);
+}
+
+#else
+
+void ReorderRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  ReorderRgb8Plain(Source, Dest, Width);
+}
+
+void ReorderRgba8(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t Width) {
+  ReorderRgba8Plain(Source, Dest, Alpha, Width);
+}
+
+void ReorderRgb16(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+  ReorderRgb16Plain(Source, Dest, Width);
+}
+
+#endif
