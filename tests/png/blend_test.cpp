@@ -11,18 +11,29 @@
 
 namespace {
 
+// Alpha rows of one kind: random, with clear and opaque pixels among them, or runs of clear,
+// opaque and translucent pixels as the rim of a picture has them.
+TBytes AlphaRow(std::mt19937& Generator, uint32_t Width, int Kind) {
+  TBytes Alpha = RandomBytes(Generator, Width + 1);
+  for (size_t X = 0; X < Width; ++X)
+    if (Kind == 0 && X % 5 == 0)
+      Alpha[X] = X % 10 == 0 ? 0 : 255;
+    else if (Kind == 1)
+      Alpha[X] = (X / 7) % 3 == 0 ? 0 : (X / 7) % 3 == 1 ? 255 : Alpha[X];
+  return Alpha;
+}
+
 TEST(RowBlend, FastEqualsPlainAtEveryWidth) {
   std::mt19937 Generator(11);
   for (uint32_t Width = 0; Width <= 67; ++Width)
-    for (const bool WithAlpha : {true, false}) {
+    for (const int Kind : {0, 1, 2}) {
       const TBytes Row = RandomBytes(Generator, 3 * Width + 1), Under = RandomBytes(Generator, 4 * Width + 1);
-      TBytes Alpha = RandomBytes(Generator, Width + 1);
-      for (size_t X = 0; X < Width; X += 5)
-        Alpha[X] = X % 10 == 0 ? 0 : 255; // the ends of the range among the others
+      const TBytes Alpha = AlphaRow(Generator, Width, Kind);
+      const bool WithAlpha = Kind != 2;
       TBytes Fast = Under, Plain = Under;
       BlendTrueColourRow(Fast.data(), Row.data(), WithAlpha ? Alpha.data() : nullptr, Width);
       BlendTrueColourRowPlain(Plain.data(), Row.data(), WithAlpha ? Alpha.data() : nullptr, Width);
-      ASSERT_EQ(Fast, Plain) << Width << (WithAlpha ? " with alpha" : " opaque");
+      ASSERT_EQ(Fast, Plain) << Width << " pixels, alpha of kind " << Kind;
       ASSERT_EQ(Fast.back(), Under.back()) << "nothing past the row is touched";
     }
 }
