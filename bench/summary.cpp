@@ -53,15 +53,19 @@ bool TRatioReporter::ReportContext(const Context& Machine) {
   return FDisplay->ReportContext(Machine);
 }
 
+// Repetitions come one by one, or, when only aggregates are reported, as their median.
 void TRatioReporter::ReportRuns(const std::vector<Run>& Runs) {
   FDisplay->ReportRuns(Runs);
   for (const Run& One : Runs) {
-    if (One.error_occurred || One.run_type != Run::RT_Iteration)
+    const bool Median = One.run_type == Run::RT_Aggregate && One.aggregate_name == "median";
+    if (One.error_occurred || One.iterations <= 0 || (One.run_type != Run::RT_Iteration && !Median))
       continue;
     TCaseTotals& Totals = FTotals[One.run_name.function_name];
-    if (One.iterations > 0)
-      Totals.CpuSecondsPerIteration.push_back(One.cpu_accumulated_time /
-                                              static_cast<double>(One.iterations));
+    const double Seconds = One.cpu_accumulated_time / static_cast<double>(One.iterations);
+    if (Median)
+      Totals.MedianCpuSecondsPerIteration = Seconds;
+    else
+      Totals.CpuSecondsPerIteration.push_back(Seconds);
     if (const auto Bytes = One.counters.find("bytes"); Bytes != One.counters.end())
       Totals.Bytes = Bytes->second.value;
   }
@@ -78,7 +82,11 @@ void TRatioReporter::Finalize() {
 // The median over the repetitions (of an even count, the mean of the middle two).
 double TRatioReporter::SecondsPerIteration(const std::string& Case) const {
   const auto Found = FTotals.find(Case);
-  if (Found == FTotals.end() || Found->second.CpuSecondsPerIteration.empty())
+  if (Found == FTotals.end())
+    return 0;
+  if (Found->second.MedianCpuSecondsPerIteration > 0)
+    return Found->second.MedianCpuSecondsPerIteration;
+  if (Found->second.CpuSecondsPerIteration.empty())
     return 0;
   std::vector<double> Times = Found->second.CpuSecondsPerIteration;
   std::sort(Times.begin(), Times.end());

@@ -26,6 +26,7 @@ public:
 private:
   struct TCaseTotals {
     std::vector<double> CpuSecondsPerIteration; // one a repetition
+    double MedianCpuSecondsPerIteration = 0;    // as the library reported it, if it did
     double Bytes = 0;
   };
 
