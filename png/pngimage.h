@@ -45,7 +45,7 @@ uint32_t SwapBytes32(uint32_t Value);
 // Swaps the two low bytes of Value; its upper 16 bits are ignored.
 uint16_t SwapBytes16(uint32_t Value);
 // Runs the PNG CRC-32 register over Length bytes (none when Length ≤ 0). Callers start with
-// 0xFFFFFFFF and complement the result. The table is built on first use.
+// 0xFFFFFFFF and complement the result.
 uint32_t UpdateCrc32(uint32_t Crc, const void* Buffer, int32_t Length);
 
 // A chunk type as its four bytes in stream order.
