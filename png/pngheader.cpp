@@ -1,4 +1,5 @@
 // The header chunk and the image memory it owns.
+#include "platform/core/sysutils.h"
 #include "png/pngframe.h"
 
 #include <cstdlib>
@@ -230,9 +231,9 @@ void TChunkIHDR::CreateImageMemory() {
   if (DibDC != nullptr)
     DibHandle = CreateDIBSection(DibDC, &DibInfo, DIB_RGB_COLORS, &Bits, nullptr, 0);
   PixelBase = static_cast<uint8_t*>(Bits);
-  // calloc hands out fresh zero pages: a large alpha plane costs nothing until it is written.
+  // A large alpha plane costs nothing until it is written.
   if (HasAlpha() && PixelBase != nullptr)
-    AlphaPlane = static_cast<uint8_t*>(std::calloc(size_t{Width} * Height, 1));
+    AlphaPlane = static_cast<uint8_t*>(AllocateZeroedBlock(size_t{Width} * Height));
   if (PixelBase == nullptr || (HasAlpha() && AlphaPlane == nullptr)) {
     FreeImageMemory();
     TPNGObject::RaisePngError<EPNGOutMemory>(PngMessage(MsgOutOfResources));

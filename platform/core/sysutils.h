@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <cstddef>
 #include <string>
 
 // Base of every exception the platform and the codec raise: it carries its message text.
@@ -42,3 +43,8 @@ bool FileExists(const std::string& Path);
 
 // True when the first Length bytes at P1 and P2 are equal; a Length of 0 or less compares nothing.
 bool CompareMem(const void* P1, const void* P2, int64_t Length);
+
+// A zeroed block of Bytes from the C heap, released with std::free; null when it cannot be had.
+// Large blocks come as fresh pages that cost nothing until touched, and ask the system for huge
+// pages, so that filling them takes one page fault per 2 MiB rather than one per 4 KiB.
+void* AllocateZeroedBlock(size_t Bytes);

@@ -1,6 +1,8 @@
 // Handles, live objects, contexts, selection and deletion.
 #include "platform/graphics/gdiobjects.h"
 
+#include "platform/core/sysutils.h"
+
 #include <array>
 #include <cstdlib>
 #include <unordered_map>
@@ -55,8 +57,8 @@ bool TBitmapObject::Allocate() {
   const int64_t Bytes = Stride * Height;
   if (Width <= 0 || Height <= 0 || Bytes > MaxDIBSectionBytes)
     return false;
-  // calloc hands out large blocks as fresh zero pages, so a big bitmap costs nothing until used.
-  Bits = static_cast<uint8_t*>(std::calloc(1, static_cast<size_t>(Bytes)));
+  // A big bitmap costs nothing until used.
+  Bits = static_cast<uint8_t*>(AllocateZeroedBlock(static_cast<size_t>(Bytes)));
   return Bits != nullptr;
 }
 

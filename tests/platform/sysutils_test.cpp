@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 #include <type_traits>
@@ -52,6 +53,21 @@ TEST(Exceptions, CarryTheirMessageAndShareTheBase) {
   static_assert(std::is_base_of_v<EStreamError, EReadError>);
   static_assert(std::is_base_of_v<EStreamError, EWriteError>);
   static_assert(std::is_base_of_v<Exception, EConvertError>);
+}
+
+// Small blocks, and large ones whose middle asks for huge pages, alike: zeroed, writable to
+// their last byte, released by free.
+TEST(AllocateZeroedBlock, GivesZeroedWritableBlocksOfEverySize) {
+  for (const size_t Bytes : {size_t{1}, size_t{4096}, size_t{4} << 20, (size_t{9} << 20) + 123}) {
+    auto* Block = static_cast<uint8_t*>(AllocateZeroedBlock(Bytes));
+    ASSERT_NE(Block, nullptr) << Bytes;
+    for (size_t At = 0; At < Bytes; At += 4093)
+      ASSERT_EQ(Block[At], 0) << At << " of " << Bytes;
+    EXPECT_EQ(Block[Bytes - 1], 0);
+    Block[Bytes - 1] = 0xA5;
+    EXPECT_EQ(Block[Bytes - 1], 0xA5);
+    std::free(Block);
+  }
 }
 
 } // namespace
