@@ -161,8 +161,10 @@ void TChunkIHDR::WidenTwoBitDepth() {
   List.SetCount(Kept);
 }
 
+// Only the image's own header describes the pixels written; a later one is written as read, and
+// must not prune the list the writer is walking nor rescale the image's key a second time.
 bool TChunkIHDR::SaveChunk(TStream& Stream) {
-  if (BitDepth == 2)
+  if (BitDepth == 2 && IsOwnersHeader())
     WidenTwoBitDepth();
   ResizeBody(HeaderBodySize);
   uint8_t* Body = ChunkBody();

@@ -196,6 +196,25 @@ TEST(Writer, ATwoBitImageBecomesFourBitsWithItsKeyAndLosesUnsafeChunks) {
   EXPECT_EQ(OurPixels(Back), OurPixels(Image));
 }
 
+// A later 2-bit header after an unsafe chunk: as written, saving it pruned the list the writer
+// was walking, so the chunks after it were skipped and the save still reported success.
+TEST(Writer, ALaterTwoBitHeaderDoesNotCutTheFile) {
+  const TBytes File = TPngBuilder()
+                          .Header(4, 1, 8, 0)
+                          .Chunk("prVT", {1})
+                          .Chunk("IHDR", HeaderBody(4, 1, 2, 0))
+                          .Chunk("tEXt", {'k', 0, 'v'})
+                          .Data({0, 1, 2, 3, 4})
+                          .End()
+                          .Bytes();
+  TPNGObject Image;
+  LoadBytes(Image, File);
+  TPNGObject Back;
+  LoadBytes(Back, SavedBytes(Image));
+  EXPECT_EQ(ChunkTypes(Back), ChunkTypes(Image));
+  EXPECT_EQ(OurPixels(Back), OurPixels(Image));
+}
+
 TEST(Writer, ATruecolourKeyFollowsTheGammaOfTheSamples) {
   const TBytes File = TPngBuilder()
                           .Header(1, 1, 8, 2)
