@@ -64,39 +64,54 @@ void Unfilter(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, ui
 
 #if defined(__x86_64__)
 
-// Sub, Average and Paeth for 3- and 4-byte pixels with SSE2 (part of every x86-64 processor):
-// each pixel is one 4-byte lane group, so its channels advance together and the chain from pixel
-// to pixel is a few instructions long.
+// Sub, Average and Paeth for 3-, 4-, 6- and 8-byte pixels with SSE2 (part of every x86-64
+// processor): each pixel is one lane group of a 4- or 8-byte access, so its channels advance
+// together and the chain from pixel to pixel is a few instructions long.
 
-__m128i Load4(const uint8_t* At) {
-  int32_t Bytes = 0;
-  std::memcpy(&Bytes, At, 4);
-  return _mm_cvtsi32_si128(Bytes);
+// The bytes a pixel of S bytes is loaded and stored with.
+template <uint32_t S>
+constexpr uint32_t AccessBytes = S <= 4 ? 4 : 8;
+
+template <uint32_t S>
+__m128i LoadPixel(const uint8_t* At) {
+  if constexpr (AccessBytes<S> == 4) {
+    int32_t Bytes = 0;
+    std::memcpy(&Bytes, At, 4);
+    return _mm_cvtsi32_si128(Bytes);
+  } else {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(At));
+  }
 }
 
-void Store4(uint8_t* At, __m128i Bytes) {
-  const int32_t Low = _mm_cvtsi128_si32(Bytes);
-  std::memcpy(At, &Low, 4);
+template <uint32_t S>
+void StorePixel(uint8_t* At, __m128i Bytes) {
+  if constexpr (AccessBytes<S> == 4) {
+    const int32_t Low = _mm_cvtsi128_si32(Bytes);
+    std::memcpy(At, &Low, 4);
+  } else {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(At), Bytes);
+  }
 }
 
-// Walks the whole pixels whose 4-byte access stays inside the row; Step turns a pixel's filtered
-// bytes and the address of the bytes above it into its unfiltered bytes. A 3-byte pixel's store
+// Walks the whole pixels whose access stays inside the row; Step turns a pixel's filtered bytes
+// and the address of the bytes above it into its unfiltered bytes. A 3- or 6-byte pixel's store
 // spills into the next pixel, which has been loaded before and is written back whole where the
 // walk stops. Returns the bytes done.
 template <uint32_t S, typename TStep>
 uint32_t WalkPixels(uint8_t* Row, const uint8_t* Up, uint32_t Count, TStep Step) {
-  if (Count < S + 4)
+  constexpr uint32_t Access = AccessBytes<S>;
+  if (Count < S + Access)
     return 0;
   uint8_t* At = Row;
-  const uint8_t* const LastStart = Row + (Count - S - 4);
-  __m128i Filtered = Load4(At);
+  const uint8_t* const LastStart = Row + (Count - S - Access);
+  __m128i Filtered = LoadPixel<S>(At);
 #pragma GCC unroll 4
   for (; At <= LastStart; At += S, Up += S) {
-    const __m128i Next = Load4(At + S);
-    Store4(At, Step(Filtered, Up));
+    const __m128i Next = LoadPixel<S>(At + S);
+    StorePixel<S>(At, Step(Filtered, Up));
     Filtered = Next;
   }
-  Store4(At, Filtered);
+  StorePixel<S>(At, Filtered);
   return static_cast<uint32_t>(At - Row);
 }
 
@@ -116,7 +131,7 @@ uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   const __m128i Ones = _mm_set1_epi8(-1);
   __m128i NotLeft = Ones;
   return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* Above) {
-    NotLeft = _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(Load4(Above), Ones)), Filtered);
+    NotLeft = _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(LoadPixel<S>(Above), Ones)), Filtered);
     return _mm_xor_si128(NotLeft, Ones);
   });
 }
@@ -135,7 +150,7 @@ uint32_t UnfilterPaethSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   const __m128i LowBytes = _mm_set1_epi16(0xFF);
   __m128i Left = Zero, UpperLeft = Zero;
   return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* AboveBytes) {
-    const __m128i Above = _mm_unpacklo_epi8(Load4(AboveBytes), Zero);
+    const __m128i Above = _mm_unpacklo_epi8(LoadPixel<S>(AboveBytes), Zero);
     const __m128i AboveLessCorner = _mm_sub_epi16(Above, UpperLeft);
     const __m128i LeftLessCorner = _mm_sub_epi16(Left, UpperLeft);
     const __m128i ToLeft = Abs16(AboveLessCorner);
@@ -196,9 +211,9 @@ void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
   case 4:
     return UnfilterWide<4>(Type, Row, Up, Count);
   case 6:
-    return Unfilter<6, Paeth>(Type, Stride, Row, Up, Count);
+    return UnfilterWide<6>(Type, Row, Up, Count);
   case 8:
-    return Unfilter<8, Paeth>(Type, Stride, Row, Up, Count);
+    return UnfilterWide<8>(Type, Row, Up, Count);
   default:
     return UnfilterRowPlain(Type, Stride, Row, Up, Count);
   }
