@@ -31,8 +31,8 @@ uint32_t U32At(const TBytes& Bytes, size_t At) {
 }
 
 // A bitmap file put together field by field, so that any field can be made wrong.
-struct TBmpSpec {
-  TBmpSpec(uint32_t Header, int32_t W, int32_t H, uint16_t Bits, uint32_t Compress = BI_RGB)
+struct TBmpShape {
+  TBmpShape(uint32_t Header, int32_t W, int32_t H, uint16_t Bits, uint32_t Compress = BI_RGB)
       : HeaderSize(Header), Width(W), Height(H), BitCount(Bits), Compression(Compress) {}
   uint32_t HeaderSize;
   int32_t Width;
@@ -47,7 +47,7 @@ struct TBmpSpec {
   int64_t PixelOffset = -1; // -1: just after the colour table
 };
 
-TBytes BuildBmp(const TBmpSpec& S) {
+TBytes BuildBmp(const TBmpShape& S) {
   TBytes Info;
   PutU32(Info, S.HeaderSize);
   if (S.HeaderSize == 12) {
@@ -276,13 +276,13 @@ TEST_P(BmpLayout, LoadsEveryPixelInPlace) {
       Stored[Y][X] = Indexed ? uint32_t(Choice) : Format->Values[Choice].first;
       Loaded[Y][X] = Indexed ? uint32_t(Choice) : Format->Values[Choice].second;
     }
-  TBmpSpec Spec(HeaderSize, 5, TopDown ? -3 : 3, Format->BitCount, Format->Compression);
+  TBmpShape Shape(HeaderSize, 5, TopDown ? -3 : 3, Format->BitCount, Format->Compression);
   for (size_t Index = 0; Indexed && Index < Choices; ++Index)
-    Spec.Palette.push_back(PaletteColor(Index));
-  Spec.Masks = Format->Masks;
-  Spec.Pixels = StoreRows(Stored, Format->BitCount, TopDown);
-  ExpectSame(ReadBytes(BuildBmp(Spec)),
-             ImageOf(Indexed ? Format->BitCount : 24, Loaded, Spec.Palette));
+    Shape.Palette.push_back(PaletteColor(Index));
+  Shape.Masks = Format->Masks;
+  Shape.Pixels = StoreRows(Stored, Format->BitCount, TopDown);
+  ExpectSame(ReadBytes(BuildBmp(Shape)),
+             ImageOf(Indexed ? Format->BitCount : 24, Loaded, Shape.Palette));
 }
 
 std::string LayoutName(const testing::TestParamInfo<TLayout>& Info) {
@@ -295,10 +295,10 @@ INSTANTIATE_TEST_SUITE_P(Bmp, BmpLayout, testing::ValuesIn(Layouts()), LayoutNam
 // ---- Colour masks and colour tables
 
 TBytes MaskedPixel(uint16_t Bits, std::vector<uint32_t> Masks, uint32_t Pixel) {
-  TBmpSpec Spec(40, 1, 1, Bits, BI_BITFIELDS);
-  Spec.Masks = std::move(Masks);
-  Spec.Pixels = StoreRows({{Pixel}}, Bits, false);
-  return BuildBmp(Spec);
+  TBmpShape Shape(40, 1, 1, Bits, BI_BITFIELDS);
+  Shape.Masks = std::move(Masks);
+  Shape.Pixels = StoreRows({{Pixel}}, Bits, false);
+  return BuildBmp(Shape);
 }
 
 // Channels load as round(v * 255 / (2^bits - 1)); a zero mask loads as 0; masks may overlap.
@@ -330,23 +330,23 @@ TEST(BmpColorTable, ColorsUsedTellsTheEntriesRead) {
   const std::tuple<uint16_t, uint32_t, size_t, size_t> Cases[] = {
       {8, 3, 3, 3}, {4, 0, 16, 16}, {1, 5, 2, 2}, {4, 0xFFFFFFFF, 16, 16}};
   for (const auto& [Bits, Used, Written, Read] : Cases) {
-    TBmpSpec Spec(40, 1, 1, Bits);
+    TBmpShape Shape(40, 1, 1, Bits);
     for (size_t Index = 0; Index < Written; ++Index)
-      Spec.Palette.push_back(PaletteColor(Index + 1));
-    Spec.ColorsUsed = Used;
-    Spec.Pixels = StoreRows({{0}}, Bits, false);
-    const std::vector<TRgb> Want(Spec.Palette.begin(), Spec.Palette.begin() + ptrdiff_t(Read));
-    ExpectSame(ReadBytes(BuildBmp(Spec)), ImageOf(Bits, {{0}}, Want));
+      Shape.Palette.push_back(PaletteColor(Index + 1));
+    Shape.ColorsUsed = Used;
+    Shape.Pixels = StoreRows({{0}}, Bits, false);
+    const std::vector<TRgb> Want(Shape.Palette.begin(), Shape.Palette.begin() + ptrdiff_t(Read));
+    ExpectSame(ReadBytes(BuildBmp(Shape)), ImageOf(Bits, {{0}}, Want));
   }
 }
 
 // ---- Run-length data
 
 TBytes RleFile(uint16_t Bits, int32_t Width, int32_t Height, const TBytes& Data) {
-  TBmpSpec Spec(40, Width, Height, Bits, Bits == 8 ? BI_RLE8 : BI_RLE4);
-  Spec.Palette.assign(16, 0x808080);
-  Spec.Pixels = Data;
-  return BuildBmp(Spec);
+  TBmpShape Shape(40, Width, Height, Bits, Bits == 8 ? BI_RLE8 : BI_RLE4);
+  Shape.Palette.assign(16, 0x808080);
+  Shape.Pixels = Data;
+  return BuildBmp(Shape);
 }
 
 // Pixels no code reaches stay 0; runs and deltas past the right edge or the top are dropped.
@@ -395,38 +395,38 @@ TEST(BmpRle, AnImageAtThePixelLimitLoads) {
 
 // biSizeImage bounds the data; the stream is left just after the end-of-bitmap code.
 TEST(BmpRle, DataEndsAtItsSizeAndTheStreamAfterItsEndCode) {
-  TBmpSpec Spec(40, 3, 1, 8, BI_RLE8);
-  Spec.Palette.assign(3, 0);
-  Spec.Pixels = {2, 1, 1, 2, 0, 1, 0xEE, 0xEE};
-  const TBytes File = BuildBmp(Spec);
+  TBmpShape Shape(40, 3, 1, 8, BI_RLE8);
+  Shape.Palette.assign(3, 0);
+  Shape.Pixels = {2, 1, 1, 2, 0, 1, 0xEE, 0xEE};
+  const TBytes File = BuildBmp(Shape);
   TMemoryStream Stream;
   ExpectSame(ReadBitmapFile(FillStream(Stream, File)), ImageOf(8, {{1, 1, 2}}));
   EXPECT_EQ(Stream.GetPosition(), int64_t(File.size()) - 2);
-  Spec.ImageSize = 2;
-  ExpectInvalid(BuildBmp(Spec), "run-length data ends before its end-of-bitmap code");
-  Spec.ImageSize = 3;
-  ExpectInvalid(BuildBmp(Spec), "the file ends inside its run-length data");
+  Shape.ImageSize = 2;
+  ExpectInvalid(BuildBmp(Shape), "run-length data ends before its end-of-bitmap code");
+  Shape.ImageSize = 3;
+  ExpectInvalid(BuildBmp(Shape), "the file ends inside its run-length data");
 }
 
 // ---- Damaged files
 
-TBmpSpec SmallSpec() {
-  TBmpSpec Spec(40, 3, 2, 8);
-  Spec.Palette = {0x112233, 0x445566};
-  Spec.Pixels = StoreRows({{0, 1, 0}, {1, 0, 1}}, 8, false);
-  return Spec;
+TBmpShape SmallShape() {
+  TBmpShape Shape(40, 3, 2, 8);
+  Shape.Palette = {0x112233, 0x445566};
+  Shape.Pixels = StoreRows({{0, 1, 0}, {1, 0, 1}}, 8, false);
+  return Shape;
 }
 
-TBytes Damaged(const std::function<void(TBmpSpec&)>& Damage) {
-  TBmpSpec Spec = SmallSpec();
-  Damage(Spec);
-  return BuildBmp(Spec);
+TBytes Damaged(const std::function<void(TBmpShape&)>& Damage) {
+  TBmpShape Shape = SmallShape();
+  Damage(Shape);
+  return BuildBmp(Shape);
 }
 
 TEST(BmpDamage, IsRefusedWithItsReason) {
-  TBytes Foreign = BuildBmp(SmallSpec());
+  TBytes Foreign = BuildBmp(SmallShape());
   Foreign[1] = 'A';
-  TBmpSpec NoMasks(40, 1, 1, 16, BI_BITFIELDS);
+  TBmpShape NoMasks(40, 1, 1, 16, BI_BITFIELDS);
   NoMasks.Pixels.assign(16, 0); // the reader takes its first 12 bytes for the masks
   NoMasks.PixelOffset = 54;
   const std::tuple<const char*, TBytes, const char*> Cases[] = {
@@ -490,13 +490,13 @@ TEST(BmpDamage, IsRefusedWithItsReason) {
 
 // Every cut raises, except those that drop only run-length codes adding nothing to the image.
 TEST(BmpDamage, EveryTruncationIsRefused) {
-  TBmpSpec Masked(40, 3, 1, 16, BI_BITFIELDS);
+  TBmpShape Masked(40, 3, 1, 16, BI_BITFIELDS);
   Masked.Masks = {0xF800, 0x07E0, 0x001F};
   Masked.Pixels = StoreRows({{1, 2, 3}}, 16, false);
   const TBytes Rle8 = FixtureBytes("info_rle8.bmp"); // ends: run past the edge, EOL, EOB
   const std::tuple<TBytes, std::vector<size_t>> Cases[] = {
       {FixtureBytes("core_4.bmp"), {}},
-      {BuildBmp(SmallSpec()), {}},
+      {BuildBmp(SmallShape()), {}},
       {BuildBmp(Masked), {}},
       {FixtureBytes("v5_565.bmp"), {}},
       {Rle8, {Rle8.size() - 6, Rle8.size() - 4, Rle8.size() - 2}},
@@ -526,7 +526,7 @@ TEST(BmpStreams, StreamErrorsPassThroughAndShrinkingStreamsAreCutFiles) {
       return TMemoryStream::Read(Buffer, Count);
     }
   } Failing;
-  const TBytes File = BuildBmp(SmallSpec());
+  const TBytes File = BuildBmp(SmallShape());
   EXPECT_THROW(ReadBitmapFile(FillStream(Failing, File)), EReadError);
   TTrickleStream Shrinking(3, int64_t(File.size()) - 1);
   EXPECT_THROW(ReadBitmapFile(FillStream(Shrinking, File)), EInvalidGraphic);

@@ -196,6 +196,12 @@ TEST(Writer, ATwoBitImageBecomesFourBitsWithItsKeyAndLosesUnsafeChunks) {
   EXPECT_EQ(OurPixels(Back), OurPixels(Image));
 }
 
+// Loads File into Image, and what Image saves into Back.
+void LoadAndSaveAgain(const TBytes& File, TPNGObject& Image, TPNGObject& Back) {
+  LoadBytes(Image, File);
+  LoadBytes(Back, SavedBytes(Image));
+}
+
 // A later 2-bit header after an unsafe chunk: as written, saving it pruned the list the writer
 // was walking, so the chunks after it were skipped and the save still reported success.
 TEST(Writer, ALaterTwoBitHeaderDoesNotCutTheFile) {
@@ -207,10 +213,8 @@ TEST(Writer, ALaterTwoBitHeaderDoesNotCutTheFile) {
                           .Data({0, 1, 2, 3, 4})
                           .End()
                           .Bytes();
-  TPNGObject Image;
-  LoadBytes(Image, File);
-  TPNGObject Back;
-  LoadBytes(Back, SavedBytes(Image));
+  TPNGObject Image, Back;
+  LoadAndSaveAgain(File, Image, Back);
   EXPECT_EQ(ChunkTypes(Back), ChunkTypes(Image));
   EXPECT_EQ(OurPixels(Back), OurPixels(Image));
 }
@@ -223,10 +227,8 @@ TEST(Writer, ATruecolourKeyFollowsTheGammaOfTheSamples) {
                           .Data({0, 7, 8, 9})
                           .End()
                           .Bytes();
-  TPNGObject Image;
-  LoadBytes(Image, File);
-  TPNGObject Back;
-  LoadBytes(Back, SavedBytes(Image));
+  TPNGObject Image, Back;
+  LoadAndSaveAgain(File, Image, Back);
   EXPECT_EQ(Back.ImageKeyColor(), Image.ImageKeyColor());
   const TChunkIHDR& H = Back.Header();
   EXPECT_EQ(RGB(H.ImageRow(0)[2], H.ImageRow(0)[1], H.ImageRow(0)[0]), Back.ImageKeyColor())
