@@ -1,6 +1,7 @@
 // The image-data reader: inflating across IDAT chunks, undoing the row filters, walking the rows
 // in plain order or in the seven Adam7 passes.
 #include "png/pngframe.h"
+#include "png/pngrowbatch.h"
 #include "png/pngunfilter.h"
 
 #include <algorithm>
@@ -90,6 +91,14 @@ int32_t TChunkIDAT::InflateImageBytes(TReadState& State, uint8_t* Destination, i
   return Count - static_cast<int32_t>(Z.avail_out);
 }
 
+// A row the data ends inside is completed with zeros; false when no byte of it came.
+bool TChunkIDAT::InflateRow(TReadState& State, uint8_t* Destination) {
+  const auto Wanted = static_cast<int32_t>(RowByteCount) + 1;
+  const int32_t Got = InflateImageBytes(State, Destination, Wanted);
+  std::fill(Destination + Got, Destination + Wanted, uint8_t{0});
+  return Got > 0;
+}
+
 uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
   const int p = Left + Above - UpperLeft;
   const int pa = std::abs(p - Left);
@@ -121,14 +130,40 @@ void TChunkIDAT::DecodeNonInterlaced(TReadState& State) {
       RowDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth, GammaInForce(*OwnerImage()));
   if (Store == nullptr)
     return;
+  if (FilterStride <= 1 && RowByteCount <= TRowBatch::MaxRowBytes)
+    return DecodeInBatches(State, Store);
   const bool Alpha = HeaderChunk->HasAlpha();
   for (uint32_t Row = 0; Row < HeaderChunk->Height; ++Row) {
-    if (InflateImageBytes(State, State.CurrentRow(), static_cast<int32_t>(RowByteCount) + 1) == 0)
+    if (!InflateRow(State, State.CurrentRow()))
       return;
     ReverseRowFilter(State.CurrentRow(), State.PreviousRow());
     Store(*this, State.CurrentRow() + 1, HeaderChunk->ImageRow(Row),
           Alpha ? HeaderChunk->AlphaRow(Row) : nullptr);
     State.Current = 1 - State.Current;
+  }
+}
+
+// Rows of one-byte pixels (and packed samples) are undone a batch at a time.
+void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
+  TRowBatch Batch(RowByteCount);
+  const bool Alpha = HeaderChunk->HasAlpha();
+  const uint32_t Height = HeaderChunk->Height;
+  for (uint32_t First = 0; First < Height;) {
+    uint32_t Rows = 0;
+    bool Dry = false;
+    while (!Dry && Rows < TRowBatch::MaxRows && First + Rows < Height) {
+      Dry = !InflateRow(State, Batch.FilteredRow(Rows));
+      Rows += Dry ? 0 : 1;
+    }
+    if (Rows == 0)
+      return;
+    Batch.Unfilter(Rows);
+    for (uint32_t k = 0; k < Rows; ++k)
+      Store(*this, Batch.Row(k), HeaderChunk->ImageRow(First + k),
+            Alpha ? HeaderChunk->AlphaRow(First + k) : nullptr);
+    if (Dry)
+      return;
+    First += Rows;
   }
 }
 
@@ -148,8 +183,7 @@ void TChunkIDAT::DecodeAdam7(TReadState& State) {
     if (RowByteCount == 0)
       continue;
     for (int32_t Row = P.StartRow; Row < DecodeHeight; Row += P.RowStep) {
-      if (InflateImageBytes(State, State.CurrentRow(), static_cast<int32_t>(RowByteCount) + 1) ==
-          0)
+      if (!InflateRow(State, State.CurrentRow()))
         break;
       ReverseRowFilter(State.CurrentRow(), State.PreviousRow());
       const auto Line = static_cast<uint32_t>(Row);

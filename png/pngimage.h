@@ -249,9 +249,11 @@ public:
 private:
   struct TReadState;
   int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
+  bool InflateRow(TReadState& State, uint8_t* Destination);
   void ReverseRowFilter(uint8_t* Current, const uint8_t* Previous) const;
   void BuildGrayColorTable();
   void DecodeNonInterlaced(TReadState& State);
+  void DecodeInBatches(TReadState& State, TRowDecoder Store);
   void DecodeAdam7(TReadState& State);
   void FinishLastChunk(TReadState& State);
 

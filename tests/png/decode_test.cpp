@@ -126,6 +126,25 @@ TEST(ImageData, ARowCutShortIsCompletedWithZeros) {
   EXPECT_EQ(TBytes(Image.Header().ImageRow(0), Image.Header().ImageRow(0) + 4), (TBytes{7, 9, 0, 0}));
 }
 
+// Also past the first two rows, where the row buffers hold earlier rows: the bytes that never
+// came are zeros, not what an earlier row left (grey goes through row batches, RGB row by row).
+TEST(ImageData, ALaterRowCutShortIsCompletedWithZeros) {
+  for (const uint8_t ColorType : {uint8_t{0}, uint8_t{2}}) {
+    const uint32_t Width = ColorType == 0 ? 6 : 2;
+    TBytes Raw;
+    for (int Row = 0; Row < 2; ++Row) {
+      Raw.push_back(0);
+      Raw.insert(Raw.end(), 6, static_cast<uint8_t>(50 + Row));
+    }
+    Raw.insert(Raw.end(), {0, 7});
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(Width, 3, 8, ColorType).Data(Raw).End().Bytes());
+    const TBytes Expected = ColorType == 0 ? TBytes{7, 0, 0, 0, 0, 0} : TBytes{0, 0, 7, 0, 0, 0};
+    EXPECT_EQ(TBytes(Image.Header().ImageRow(2), Image.Header().ImageRow(2) + 6), Expected)
+        << "colour type " << int{ColorType};
+  }
+}
+
 TEST(ImageData, ABodyNeverReadStillHasItsCrcChecked) {
   for (const uint8_t Interlace : {0, 1}) {
     const TBytes Good = TPngBuilder().Header(5, 0, 8, 0, Interlace).Chunk("IDAT", TBytes(70000, 1)).End().Bytes();

@@ -1,0 +1,107 @@
+// Rows of one-byte pixels undone side by side against the same rows undone one after another.
+#include "png/pngrowbatch.h"
+#include "png/pngunfilter.h"
+
+#include "tests/support/testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Sixteen lanes in the skewed layout, filled with the given rows (lane 0 the row above).
+struct TSkewedLanes {
+  explicit TSkewedLanes(uint32_t RowBytes)
+      : Count(RowBytes), Pitch((RowBytes + 15 + 15) / 16 * 16), Bytes(SkewedLanes * Pitch + 16) {}
+  uint8_t* Lanes() { return Bytes.data() + (-reinterpret_cast<uintptr_t>(Bytes.data()) & 15); }
+  uint8_t* Row(uint32_t k) { return Lanes() + k * Pitch + k; }
+  TBytes RowBytes(uint32_t k) { return TBytes(Row(k), Row(k) + Count); }
+
+  uint32_t Count;
+  size_t Pitch;
+  TBytes Bytes;
+};
+
+using TUnfilterSkewed = void (*)(uint8_t*, size_t, const uint8_t*, uint32_t);
+
+// Undoes the same rows with Fast and with the plain definition and compares every row.
+void ExpectSameAsPlain(TUnfilterSkewed Fast, const std::vector<TBytes>& Rows,
+                       const uint8_t* Types) {
+  const auto Count = static_cast<uint32_t>(Rows[0].size());
+  TSkewedLanes A(Count), B(Count);
+  for (uint32_t k = 0; k < SkewedLanes; ++k) {
+    std::memcpy(A.Row(k), Rows[k].data(), Count);
+    std::memcpy(B.Row(k), Rows[k].data(), Count);
+  }
+  Fast(A.Lanes(), A.Pitch, Types, Count);
+  UnfilterSkewedPlain(B.Lanes(), B.Pitch, Types, Count);
+  for (uint32_t k = 0; k < SkewedLanes; ++k)
+    ASSERT_EQ(A.RowBytes(k), B.RowBytes(k))
+        << "lane " << k << " type " << int{Types[k]} << ", " << Count << " bytes";
+}
+
+std::vector<TBytes> RandomRows(std::mt19937& Generator, uint32_t Count) {
+  std::vector<TBytes> Rows;
+  for (uint32_t k = 0; k < SkewedLanes; ++k)
+    Rows.push_back(RandomBytes(Generator, Count));
+  return Rows;
+}
+
+TEST(SkewedRows, TogetherEqualsPlainForMixedTypesAndLengths) {
+  std::mt19937 Generator(11);
+  for (const TUnfilterSkewed Fast : {&UnfilterSkewedTogether, &UnfilterSkewed})
+    for (int Trial = 0; Trial < 200; ++Trial) {
+      const uint32_t Count = Trial < 100 ? 1 + Trial % 64 : 100 + Generator() % 3000;
+      uint8_t Types[SkewedLanes];
+      // Some batches draw only from the chained filters, some from all six values.
+      const uint32_t Kinds = Trial % 3 == 0 ? 2 : 6;
+      for (uint8_t& Type : Types)
+        Type = static_cast<uint8_t>(Kinds == 2 ? 3 + Generator() % 2 : Generator() % 6);
+      ExpectSameAsPlain(Fast, RandomRows(Generator, Count), Types);
+    }
+}
+
+// Constant rows of extreme bytes give the predictor's ties and the wrap-arounds in every lane.
+TEST(SkewedRows, TogetherEqualsPlainOnExtremeBytes) {
+  const uint8_t Values[] = {0, 1, 127, 128, 254, 255};
+  std::mt19937 Generator(5);
+  for (const uint8_t Type : {uint8_t{3}, uint8_t{4}})
+    for (int Trial = 0; Trial < 60; ++Trial) {
+      std::vector<TBytes> Rows;
+      for (uint32_t k = 0; k < SkewedLanes; ++k)
+        Rows.emplace_back(24, Values[Generator() % 6]);
+      uint8_t Types[SkewedLanes];
+      std::fill(Types, Types + SkewedLanes, Type);
+      ExpectSameAsPlain(&UnfilterSkewedTogether, Rows, Types);
+    }
+}
+
+// A batch carries its last row over as the one above the next: many batches of random rows,
+// full and partial, give the rows a plain row-by-row walk gives.
+TEST(RowBatch, BatchAfterBatchEqualsRowAfterRow) {
+  std::mt19937 Generator(3);
+  for (const uint32_t Count : {1u, 17u, 640u}) {
+    TRowBatch Batch(Count);
+    TBytes Above(Count, 0);
+    for (const uint32_t Rows : {15u, 15u, 4u, 1u, 15u}) {
+      std::vector<TBytes> Expected;
+      for (uint32_t k = 0; k < Rows; ++k) {
+        TBytes Filtered = RandomBytes(Generator, Count + 1);
+        Filtered[0] = static_cast<uint8_t>(k % 2 == 0 ? 3 + Generator() % 2 : Generator() % 5);
+        std::memcpy(Batch.FilteredRow(k), Filtered.data(), Count + 1);
+        UnfilterRowPlain(Filtered[0], 1, Filtered.data() + 1, Above.data(), Count);
+        Above.assign(Filtered.begin() + 1, Filtered.end());
+        Expected.push_back(Above);
+      }
+      Batch.Unfilter(Rows);
+      for (uint32_t k = 0; k < Rows; ++k)
+        ASSERT_EQ(TBytes(Batch.Row(k), Batch.Row(k) + Count), Expected[k])
+            << Count << " bytes, row " << k;
+    }
+  }
+}
+
+} // namespace
