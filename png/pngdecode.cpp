@@ -13,6 +13,11 @@ namespace {
 
 constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
 
+// Rows of wider pixels go four at a time; up to the widest row the group's five buffers keep
+// well inside a megabyte.
+constexpr uint32_t GroupRows = 4;
+constexpr uint32_t MaxGroupRowBytes = 65536;
+
 bool GammaInForce(const TPNGObject& Image) {
   for (size_t i = 0; i < Image.GammaLut.size(); ++i)
     if (Image.GammaLut[i] != i)
@@ -29,12 +34,20 @@ struct TChunkIDAT::TReadState {
   uint32_t Crc = 0xFFFFFFFFu;
   int64_t ChunkEnd = 0;
   bool StreamEnded = false; // zlib has reported the end of its data
-  std::vector<uint8_t> Rows[2];
-  int Current = 1;
+  // The rows being undone, each with its filter byte first: Group[0] is the row above them, then
+  // GroupSize rows, four where rows are narrow enough.
+  std::vector<uint8_t> GroupStorage;
+  uint8_t* Group[GroupRows + 1] = {};
+  uint32_t GroupSize = 1;
 
   explicit TReadState(TStream& From) : Stream(From) {}
-  uint8_t* CurrentRow() { return Rows[Current].data(); }
-  uint8_t* PreviousRow() { return Rows[1 - Current].data(); }
+  void PrepareGroup(uint32_t RowBytes) {
+    const size_t Pitch = size_t{RowBytes} + 1;
+    GroupSize = RowBytes <= MaxGroupRowBytes ? GroupRows : 1;
+    GroupStorage.assign((GroupSize + 1) * Pitch, 0);
+    for (uint32_t k = 0; k <= GroupSize; ++k)
+      Group[k] = GroupStorage.data() + k * Pitch;
+  }
   void CheckCrc(uint32_t Stored) const {
     if (Stored != ~Crc)
       TPNGObject::RaisePngError<EPngInvalidCRC>(PngMessage(MsgInvalidCRC));
@@ -73,8 +86,8 @@ int32_t TChunkIDAT::InflateImageBytes(TReadState& State, uint8_t* Destination, i
       continue;
     }
     if (Z.avail_in == 0) {
-      const int32_t Got = State.ReadBody(State.Zlib.WorkBuffer.get(),
-                                         State.ChunkEnd - State.Stream.GetPosition());
+      const int32_t Got =
+          State.ReadBody(State.Zlib.WorkBuffer.get(), State.ChunkEnd - State.Stream.GetPosition());
       if (Got == 0)
         break;
       Z.next_in = State.Zlib.WorkBuffer.get();
@@ -109,11 +122,6 @@ uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
   return pb <= pc ? Above : UpperLeft;
 }
 
-// Row bytes are 1..n after the filter byte.
-void TChunkIDAT::ReverseRowFilter(uint8_t* Current, const uint8_t* Previous) const {
-  UnfilterRow(Current[0], std::max(FilterStride, 1u), Current + 1, Previous + 1, RowByteCount);
-}
-
 // Grey images show their samples through a ramp, corrected by the gamma table in force.
 void TChunkIDAT::BuildGrayColorTable() {
   if (HeaderChunk->ColorType != COLOR_GRAYSCALE && HeaderChunk->ColorType != COLOR_GRAYSCALEALPHA)
@@ -133,14 +141,10 @@ void TChunkIDAT::DecodeNonInterlaced(TReadState& State) {
   if (FilterStride <= 1 && RowByteCount <= TRowBatch::MaxRowBytes)
     return DecodeInBatches(State, Store);
   const bool Alpha = HeaderChunk->HasAlpha();
-  for (uint32_t Row = 0; Row < HeaderChunk->Height; ++Row) {
-    if (!InflateRow(State, State.CurrentRow()))
-      return;
-    ReverseRowFilter(State.CurrentRow(), State.PreviousRow());
-    Store(*this, State.CurrentRow() + 1, HeaderChunk->ImageRow(Row),
-          Alpha ? HeaderChunk->AlphaRow(Row) : nullptr);
-    State.Current = 1 - State.Current;
-  }
+  State.PrepareGroup(RowByteCount);
+  DecodeRowsInGroups(State, HeaderChunk->Height, [&](uint32_t Y, const uint8_t* Bytes) {
+    Store(*this, Bytes, HeaderChunk->ImageRow(Y), Alpha ? HeaderChunk->AlphaRow(Y) : nullptr);
+  });
 }
 
 // Rows of one-byte pixels (and packed samples) are undone a batch at a time.
@@ -167,30 +171,59 @@ void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
   }
 }
 
+// Rows of the current RowByteCount below a row of zeros, a group at a time, which lets rows of
+// the same filter run together; false when the data ends first.
+bool TChunkIDAT::DecodeRowsInGroups(TReadState& State, uint32_t Count, const TTakeRow& Take) {
+  std::fill_n(State.Group[0], RowByteCount + 1, uint8_t{0});
+  for (uint32_t First = 0; First < Count;) {
+    uint32_t Rows = 0;
+    bool Dry = false;
+    while (!Dry && Rows < State.GroupSize && First + Rows < Count) {
+      Dry = !InflateRow(State, State.Group[Rows + 1]);
+      Rows += Dry ? 0 : 1;
+    }
+    uint8_t Types[GroupRows];
+    uint8_t* RowBytes[GroupRows];
+    for (uint32_t k = 0; k < Rows; ++k) {
+      Types[k] = State.Group[k + 1][0];
+      RowBytes[k] = State.Group[k + 1] + 1;
+    }
+    UnfilterRows(std::max(FilterStride, 1u), Types, RowBytes, State.Group[0] + 1, Rows,
+                 RowByteCount);
+    for (uint32_t k = 0; k < Rows; ++k)
+      Take(First + k, RowBytes[k]);
+    if (Dry)
+      return false;
+    std::swap(State.Group[0], State.Group[Rows]);
+    First += Rows;
+  }
+  return true;
+}
+
 void TChunkIDAT::DecodeAdam7(TReadState& State) {
   const TPassDecoder Store =
       PassDecoderFor(HeaderChunk->ColorType, HeaderChunk->BitDepth, GammaInForce(*OwnerImage()));
   if (Store == nullptr)
     return;
   const bool Alpha = HeaderChunk->HasAlpha();
+  State.PrepareGroup(RowByteCount);
   for (int Pass = 0; Pass < 7; ++Pass) {
     const TAdam7Pass& P = Adam7Passes[Pass];
-    const int32_t Columns = std::max(0, (DecodeWidth - P.StartColumn + P.ColumnStep - 1) /
-                                            P.ColumnStep);
+    const int32_t Columns =
+        std::max(0, (DecodeWidth - P.StartColumn + P.ColumnStep - 1) / P.ColumnStep);
+    const auto Rows =
+        static_cast<uint32_t>(std::max(0, (DecodeHeight - P.StartRow + P.RowStep - 1) / P.RowStep));
     RowByteCount = static_cast<uint32_t>(
         RowSizeForPixels(Columns, HeaderChunk->ColorType, HeaderChunk->BitDepth));
-    std::fill_n(State.PreviousRow(), RowByteCount + 1, uint8_t{0});
     if (RowByteCount == 0)
       continue;
-    for (int32_t Row = P.StartRow; Row < DecodeHeight; Row += P.RowStep) {
-      if (!InflateRow(State, State.CurrentRow()))
-        break;
-      ReverseRowFilter(State.CurrentRow(), State.PreviousRow());
-      const auto Line = static_cast<uint32_t>(Row);
-      Store(*this, Pass, State.CurrentRow() + 1, Alpha ? HeaderChunk->AlphaRow(Line) : nullptr,
+    const bool Complete = DecodeRowsInGroups(State, Rows, [&](uint32_t k, const uint8_t* Bytes) {
+      const auto Line = static_cast<uint32_t>(P.StartRow) + k * static_cast<uint32_t>(P.RowStep);
+      Store(*this, Pass, Bytes, Alpha ? HeaderChunk->AlphaRow(Line) : nullptr,
             HeaderChunk->ImageRow(Line));
-      State.Current = 1 - State.Current;
-    }
+    });
+    if (!Complete)
+      return;
   }
 }
 
@@ -221,8 +254,6 @@ bool TChunkIDAT::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   State.Crc = UpdateCrc32(State.Crc, Tag.data(), 4);
   BeginInflate(Stream, State.Zlib);
   State.ChunkEnd = Stream.GetPosition() + Size;
-  State.Rows[0].assign(RowByteCount + 1, 0);
-  State.Rows[1].assign(RowByteCount + 1, 0);
   const bool HasPixels = DecodeWidth > 0 && DecodeHeight > 0 && HeaderChunk->ImageMemoryUsable();
   if (HasPixels && OwnerImage()->GetInterlaceKind() == 0)
     DecodeNonInterlaced(State);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,7 +71,7 @@ class TChunkIHDR;
 
 struct TChunkClass {
   std::string_view ClassName;
-  const TChunkClass* Parent; // none for TChunk itself
+  const TChunkClass* Parent;                            // none for TChunk itself
   std::unique_ptr<TChunk> (*Create)(TPNGObject* Owner); // the virtual constructor
 
   // The class name without "TChunk": "IHDR" for TChunkIHDR, empty for TChunk.
@@ -250,10 +251,11 @@ private:
   struct TReadState;
   int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
   bool InflateRow(TReadState& State, uint8_t* Destination);
-  void ReverseRowFilter(uint8_t* Current, const uint8_t* Previous) const;
   void BuildGrayColorTable();
   void DecodeNonInterlaced(TReadState& State);
   void DecodeInBatches(TReadState& State, TRowDecoder Store);
+  using TTakeRow = std::function<void(uint32_t Index, const uint8_t* Bytes)>;
+  bool DecodeRowsInGroups(TReadState& State, uint32_t Count, const TTakeRow& Take);
   void DecodeAdam7(TReadState& State);
   void FinishLastChunk(TReadState& State);
 

@@ -131,12 +131,70 @@ uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   const __m128i Ones = _mm_set1_epi8(-1);
   __m128i NotLeft = Ones;
   return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* Above) {
-    NotLeft = _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(LoadPixel<S>(Above), Ones)), Filtered);
+    NotLeft =
+        _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(LoadPixel<S>(Above), Ones)), Filtered);
     return _mm_xor_si128(NotLeft, Ones);
   });
 }
 
-__m128i Abs16(__m128i Value) { return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value)); }
+// Four Average rows of the same width at once: each row waits a pixel behind the one above it,
+// so the four chains run side by side. Within a step the lowest row goes first, so that its load
+// of the bytes above comes before the row above spills its next store into them. The pixels the
+// walk leaves at the ends are finished row after row, top first.
+struct TAverageLane {
+  uint8_t* Row;
+  const uint8_t* Up;
+  __m128i NotLeft;
+  __m128i Next;
+};
+
+template <uint32_t S>
+__attribute__((always_inline)) inline void AverageStep(TAverageLane& Lane, uint32_t Pixel) {
+  const __m128i Ones = _mm_set1_epi8(-1);
+  uint8_t* At = Lane.Row + Pixel * S;
+  const __m128i Filtered = Lane.Next;
+  Lane.Next = LoadPixel<S>(At + S);
+  Lane.NotLeft = _mm_sub_epi8(
+      _mm_avg_epu8(Lane.NotLeft, _mm_xor_si128(LoadPixel<S>(Lane.Up + Pixel * S), Ones)), Filtered);
+  StorePixel<S>(At, _mm_xor_si128(Lane.NotLeft, Ones));
+}
+
+template <uint32_t S>
+void UnfilterFourAverageRowsSse2(uint8_t* const* Rows, const uint8_t* Up, uint32_t Count) {
+  constexpr uint32_t Access = AccessBytes<S>;
+  const uint32_t Pixels = Count >= S + Access ? (Count - Access) / S : 0;
+  if (Pixels > 0) {
+    TAverageLane L0{Rows[0], Up, _mm_set1_epi8(-1), LoadPixel<S>(Rows[0])};
+    TAverageLane L1{Rows[1], Rows[0], L0.NotLeft, LoadPixel<S>(Rows[1])};
+    TAverageLane L2{Rows[2], Rows[1], L0.NotLeft, LoadPixel<S>(Rows[2])};
+    TAverageLane L3{Rows[3], Rows[2], L0.NotLeft, LoadPixel<S>(Rows[3])};
+    for (uint32_t Step = 0; Step < Pixels + 3; ++Step) {
+      if (Step >= 3 && Step < Pixels) {
+        AverageStep<S>(L3, Step - 3);
+        AverageStep<S>(L2, Step - 2);
+        AverageStep<S>(L1, Step - 1);
+        AverageStep<S>(L0, Step);
+        continue;
+      }
+      if (Step - 3 < Pixels)
+        AverageStep<S>(L3, Step - 3);
+      if (Step - 2 < Pixels)
+        AverageStep<S>(L2, Step - 2);
+      if (Step - 1 < Pixels)
+        AverageStep<S>(L1, Step - 1);
+      if (Step < Pixels)
+        AverageStep<S>(L0, Step);
+    }
+    for (const TAverageLane* Lane : {&L0, &L1, &L2, &L3})
+      StorePixel<S>(Lane->Row + Pixels * S, Lane->Next);
+  }
+  for (uint32_t k = 0; k < 4; ++k)
+    Unfilter<S, Paeth>(3, S, Rows[k], k == 0 ? Up : Rows[k - 1], Count, Pixels * S);
+}
+
+__m128i Abs16(__m128i Value) {
+  return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value));
+}
 
 __m128i Select(__m128i Mask, __m128i IfSet, __m128i IfClear) {
   return _mm_or_si128(_mm_and_si128(Mask, IfSet), _mm_andnot_si128(Mask, IfClear));
@@ -156,7 +214,8 @@ uint32_t UnfilterPaethSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
     const __m128i ToLeft = Abs16(AboveLessCorner);
     const __m128i ToAbove = Abs16(LeftLessCorner);
     const __m128i ToUpperLeft = Abs16(_mm_add_epi16(LeftLessCorner, AboveLessCorner));
-    const __m128i NotLeft = _mm_or_si128(_mm_cmpgt_epi16(ToLeft, ToAbove), _mm_cmpgt_epi16(ToLeft, ToUpperLeft));
+    const __m128i NotLeft =
+        _mm_or_si128(_mm_cmpgt_epi16(ToLeft, ToAbove), _mm_cmpgt_epi16(ToLeft, ToUpperLeft));
     const __m128i Nearer = Select(_mm_cmpgt_epi16(ToAbove, ToUpperLeft), UpperLeft, Above);
     const __m128i Predicted = Select(NotLeft, Nearer, Left);
     Left = _mm_and_si128(_mm_add_epi16(_mm_unpacklo_epi8(Filtered, Zero), Predicted), LowBytes);
@@ -204,10 +263,36 @@ void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count)
 
 #endif
 
+// Four rows side by side where that is written; false leaves them to be done row by row.
+bool UnfilterFourAverageRows(uint32_t Stride, uint8_t* const* Rows, const uint8_t* Up,
+                             uint32_t Count) {
+#if defined(__x86_64__)
+  switch (Stride) {
+  case 3:
+    UnfilterFourAverageRowsSse2<3>(Rows, Up, Count);
+    return true;
+  case 4:
+    UnfilterFourAverageRowsSse2<4>(Rows, Up, Count);
+    return true;
+  case 6:
+    UnfilterFourAverageRowsSse2<6>(Rows, Up, Count);
+    return true;
+  case 8:
+    UnfilterFourAverageRowsSse2<8>(Rows, Up, Count);
+    return true;
+  default:
+    return false;
+  }
+#else
+  return false;
+#endif
+}
+
 } // namespace
 
 // The definition: any width, and the PNG standard's predictor as written.
-void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
+void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
+                      uint32_t Count) {
   Unfilter<0, StandardPaeth>(Type, Stride, Row, Up, Count);
 }
 
@@ -232,4 +317,14 @@ void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
   default:
     return UnfilterRowPlain(Type, Stride, Row, Up, Count);
   }
+}
+
+void UnfilterRows(uint32_t Stride, const uint8_t* Types, uint8_t* const* Rows, const uint8_t* Up,
+                  uint32_t RowCount, uint32_t Count) {
+  const bool FourAverage =
+      RowCount == 4 && std::all_of(Types, Types + 4, [](uint8_t Type) { return Type == 3; });
+  if (FourAverage && UnfilterFourAverageRows(Stride, Rows, Up, Count))
+    return;
+  for (uint32_t k = 0; k < RowCount; ++k)
+    UnfilterRow(Types[k], Stride, Rows[k], k == 0 ? Up : Rows[k - 1], Count);
 }
