@@ -112,6 +112,26 @@ bool TChunkIDAT::InflateRow(TReadState& State, uint8_t* Destination) {
   return Got > 0;
 }
 
+// Row Y's filter byte and bytes inflated straight into the image; bytes that never came stay as
+// the image memory began, zeros. The filter byte lands on the image byte before the row, which
+// is kept and put back, so that one call of zlib takes the whole row; false when no byte came.
+bool TChunkIDAT::InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type) {
+  uint8_t* Bytes = HeaderChunk->ImageRow(Y);
+  int32_t Got = 0;
+  if (Bytes > HeaderChunk->PixelBase) {
+    const uint8_t Kept = Bytes[-1];
+    Got = InflateImageBytes(State, Bytes - 1, static_cast<int32_t>(RowByteCount) + 1) - 1;
+    Type = Got >= 0 ? Bytes[-1] : 0;
+    Bytes[-1] = Kept;
+  } else {
+    Type = 0;
+    Got = InflateImageBytes(State, &Type, 1) - 1;
+    if (Got == 0)
+      Got = InflateImageBytes(State, Bytes, static_cast<int32_t>(RowByteCount));
+  }
+  return Got >= 0;
+}
+
 uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
   const int p = Left + Above - UpperLeft;
   const int pa = std::abs(p - Left);
@@ -147,12 +167,29 @@ void TChunkIDAT::DecodeNonInterlaced(TReadState& State) {
   });
 }
 
-// Rows of one-byte pixels (and packed samples) are undone a batch at a time.
+// Rows of one-byte pixels (and packed samples) are undone a batch at a time. Where the image
+// keeps the row bytes as they stand, rows go straight into it after a batch without Average or
+// Paeth rows, saving the copy, until such a row sends the next ones back to batches.
 void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
   TRowBatch Batch(RowByteCount);
   const bool Alpha = HeaderChunk->HasAlpha();
   const uint32_t Height = HeaderChunk->Height;
+  const bool IntoImage = RowsStoredAsTheyStand(HeaderChunk->ColorType, HeaderChunk->BitDepth);
+  constexpr uint32_t ChainTypes = (1u << 3) | (1u << 4);
+  bool Straight = false;
   for (uint32_t First = 0; First < Height;) {
+    if (Straight) {
+      uint8_t Type = 0;
+      if (!InflateRowIntoImage(State, First, Type))
+        return;
+      UnfilterRow(Type, 1, HeaderChunk->ImageRow(First), HeaderChunk->ImageRow(First - 1),
+                  RowByteCount);
+      Straight = Type != 3 && Type != 4;
+      if (!Straight)
+        Batch.SetRowAbove(HeaderChunk->ImageRow(First));
+      ++First;
+      continue;
+    }
     uint32_t Rows = 0;
     bool Dry = false;
     while (!Dry && Rows < TRowBatch::MaxRows && First + Rows < Height) {
@@ -161,7 +198,8 @@ void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
     }
     if (Rows == 0)
       return;
-    Batch.Unfilter(Rows);
+    const uint32_t TypesMet = Batch.Unfilter(Rows);
+    Straight = IntoImage && (TypesMet & ChainTypes) == 0;
     for (uint32_t k = 0; k < Rows; ++k)
       Store(*this, Batch.Row(k), HeaderChunk->ImageRow(First + k),
             Alpha ? HeaderChunk->AlphaRow(First + k) : nullptr);

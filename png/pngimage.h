@@ -251,6 +251,7 @@ private:
   struct TReadState;
   int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
   bool InflateRow(TReadState& State, uint8_t* Destination);
+  bool InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type);
   void BuildGrayColorTable();
   void DecodeNonInterlaced(TReadState& State);
   void DecodeInBatches(TReadState& State, TRowDecoder Store);
@@ -284,6 +285,8 @@ uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft);
 // GammaInForce: the gamma table is not the identity, so truecolour samples go through it.
 TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
 TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
+// The layouts whose image rows are the row bytes as they stand.
+bool RowsStoredAsTheyStand(uint8_t ColorType, uint8_t BitDepth);
 
 // The palette. Its entries live in the header's colour table, gamma-corrected.
 class TChunkPLTE : public TChunkWithClass<TChunkPLTE> {

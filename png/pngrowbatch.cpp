@@ -169,13 +169,20 @@ TRowBatch::TRowBatch(uint32_t RowBytes)
       Lanes(Storage.get() + (-reinterpret_cast<uintptr_t>(Storage.get()) & 15)) {}
 
 // The filter byte sits just before its row, where the skew keeps zeros: it is cleared again.
-void TRowBatch::Unfilter(uint32_t Rows) {
+uint32_t TRowBatch::Unfilter(uint32_t Rows) {
   uint8_t Types[SkewedLanes] = {};
+  uint32_t Met = 0;
   for (uint32_t k = 1; k <= Rows; ++k) {
     uint8_t* FilterByte = Lane(k) + k - 1;
     Types[k] = *FilterByte;
     *FilterByte = 0;
+    Met |= Types[k] < 32 ? 1u << Types[k] : 0;
   }
   UnfilterSkewed(Lanes, Pitch, Types, Count);
-  std::memcpy(Lane(0), Row(Rows - 1), Count);
+  SetRowAbove(Row(Rows - 1));
+  return Met;
+}
+
+void TRowBatch::SetRowAbove(const uint8_t* Bytes) {
+  std::memcpy(Lane(0), Bytes, Count);
 }

@@ -33,8 +33,11 @@ public:
 
   // Where row k (0-based) of the batch takes its filter byte and then its Count bytes.
   uint8_t* FilteredRow(uint32_t k) { return Lane(k + 1) + k; }
-  // Takes the filter bytes of the first Rows rows (1..MaxRows) and undoes them.
-  void Unfilter(uint32_t Rows);
+  // Takes the filter bytes of the first Rows rows (1..MaxRows) and undoes them; returns the
+  // filter types met, as bits (1 << type).
+  uint32_t Unfilter(uint32_t Rows);
+  // The row above the next batch, where it was not the last row of this one.
+  void SetRowAbove(const uint8_t* Bytes);
   // Row k's bytes, once undone.
   const uint8_t* Row(uint32_t k) const { return Lane(k + 1) + k + 1; }
 

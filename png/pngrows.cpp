@@ -184,7 +184,7 @@ TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
 
 TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
   const bool Indexed = ColorType == COLOR_GRAYSCALE || ColorType == COLOR_PALETTE;
-  if (Indexed && (BitDepth == 1 || BitDepth == 4 || BitDepth == 8))
+  if (RowsStoredAsTheyStand(ColorType, BitDepth))
     return {&StoreRowPacked, &StorePassPacked};
   if (ColorType == COLOR_PALETTE && BitDepth == 2)
     return {&StoreRow2Bit<1>, &StorePassWith<Put2Bit<1>>};
@@ -208,6 +208,11 @@ TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce)
 }
 
 } // namespace
+
+bool RowsStoredAsTheyStand(uint8_t ColorType, uint8_t BitDepth) {
+  const bool Indexed = ColorType == COLOR_GRAYSCALE || ColorType == COLOR_PALETTE;
+  return Indexed && (BitDepth == 1 || BitDepth == 4 || BitDepth == 8);
+}
 
 TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
   return DecodersFor(ColorType, BitDepth, GammaInForce).Row;
