@@ -18,6 +18,10 @@ constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
 constexpr uint32_t GroupRows = 4;
 constexpr uint32_t MaxGroupRowBytes = 65536;
 
+// zlib's fast path wants 258 bytes of room; rows shorter than this are read ahead.
+constexpr int32_t ShortRowBytes = 1024;
+constexpr uint32_t ReadAheadBytes = 16384;
+
 bool GammaInForce(const TPNGObject& Image) {
   for (size_t i = 0; i < Image.GammaLut.size(); ++i)
     if (Image.GammaLut[i] != i)
@@ -39,6 +43,10 @@ struct TChunkIDAT::TReadState {
   std::vector<uint8_t> GroupStorage;
   uint8_t* Group[GroupRows + 1] = {};
   uint32_t GroupSize = 1;
+  // Short rows inflated ahead of the one being read.
+  std::vector<uint8_t> Ahead;
+  int32_t AheadAt = 0;
+  int32_t AheadEnd = 0;
 
   explicit TReadState(TStream& From) : Stream(From) {}
   void PrepareGroup(uint32_t RowBytes) {
@@ -104,10 +112,27 @@ int32_t TChunkIDAT::InflateImageBytes(TReadState& State, uint8_t* Destination, i
   return Count - static_cast<int32_t>(Z.avail_out);
 }
 
-// A row the data ends inside is completed with zeros; false when no byte of it came.
-bool TChunkIDAT::InflateRow(TReadState& State, uint8_t* Destination) {
+// A row the data ends inside is completed with zeros; false when no byte of it came. Short rows
+// are inflated several at a time (never more than the RowsLeft still wanted, the row itself
+// included), as zlib takes its fast path only with room for a long match.
+bool TChunkIDAT::InflateRow(TReadState& State, uint8_t* Destination, uint32_t RowsLeft) {
   const auto Wanted = static_cast<int32_t>(RowByteCount) + 1;
-  const int32_t Got = InflateImageBytes(State, Destination, Wanted);
+  int32_t Got = 0;
+  if (Wanted < ShortRowBytes) {
+    if (State.AheadAt == State.AheadEnd) {
+      const auto Rows =
+          std::min<uint32_t>(RowsLeft, ReadAheadBytes / static_cast<uint32_t>(Wanted));
+      State.Ahead.resize(ReadAheadBytes);
+      State.AheadEnd =
+          InflateImageBytes(State, State.Ahead.data(), static_cast<int32_t>(Rows) * Wanted);
+      State.AheadAt = 0;
+    }
+    Got = std::min(Wanted, State.AheadEnd - State.AheadAt);
+    std::copy_n(State.Ahead.data() + State.AheadAt, Got, Destination);
+    State.AheadAt += Got;
+  } else {
+    Got = InflateImageBytes(State, Destination, Wanted);
+  }
   std::fill(Destination + Got, Destination + Wanted, uint8_t{0});
   return Got > 0;
 }
@@ -174,7 +199,9 @@ void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
   TRowBatch Batch(RowByteCount);
   const bool Alpha = HeaderChunk->HasAlpha();
   const uint32_t Height = HeaderChunk->Height;
-  const bool IntoImage = RowsStoredAsTheyStand(HeaderChunk->ColorType, HeaderChunk->BitDepth);
+  // Short rows are read ahead, through a buffer, so they never go straight.
+  const bool IntoImage = RowsStoredAsTheyStand(HeaderChunk->ColorType, HeaderChunk->BitDepth) &&
+                         static_cast<int32_t>(RowByteCount) + 1 >= ShortRowBytes;
   constexpr uint32_t ChainTypes = (1u << 3) | (1u << 4);
   bool Straight = false;
   for (uint32_t First = 0; First < Height;) {
@@ -193,7 +220,7 @@ void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
     uint32_t Rows = 0;
     bool Dry = false;
     while (!Dry && Rows < TRowBatch::MaxRows && First + Rows < Height) {
-      Dry = !InflateRow(State, Batch.FilteredRow(Rows));
+      Dry = !InflateRow(State, Batch.FilteredRow(Rows), Height - First - Rows);
       Rows += Dry ? 0 : 1;
     }
     if (Rows == 0)
@@ -217,7 +244,7 @@ bool TChunkIDAT::DecodeRowsInGroups(TReadState& State, uint32_t Count, const TTa
     uint32_t Rows = 0;
     bool Dry = false;
     while (!Dry && Rows < State.GroupSize && First + Rows < Count) {
-      Dry = !InflateRow(State, State.Group[Rows + 1]);
+      Dry = !InflateRow(State, State.Group[Rows + 1], Count - First - Rows);
       Rows += Dry ? 0 : 1;
     }
     uint8_t Types[GroupRows];

@@ -250,7 +250,7 @@ public:
 private:
   struct TReadState;
   int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
-  bool InflateRow(TReadState& State, uint8_t* Destination);
+  bool InflateRow(TReadState& State, uint8_t* Destination, uint32_t RowsLeft);
   bool InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type);
   void BuildGrayColorTable();
   void DecodeNonInterlaced(TReadState& State);

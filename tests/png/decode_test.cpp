@@ -149,9 +149,10 @@ TEST(ImageData, ALaterRowCutShortIsCompletedWithZeros) {
 }
 
 // Grey rows of one-byte pixels go through batches and, after a batch without Average or Paeth
-// rows, straight into the image: every way between the two, the last row (the first byte of the
-// image memory) taken either way, and data ending inside a row taken straight, against the
-// rows undone one by one by the definition.
+// rows, straight into the image; short rows are inflated ahead several at a time instead. Every
+// way between batches and straight rows, the last row (the first byte of the image memory) taken
+// either way, read-ahead over several refills, and data ending inside a row, against the rows
+// undone one by one by the definition.
 TEST(ImageData, BatchedAndStraightRowsMatchTheDefinition) {
   const auto Run = [](uint8_t Type, size_t Count) { return std::vector<uint8_t>(Count, Type); };
   const auto Join = [](std::initializer_list<std::vector<uint8_t>> Parts) {
@@ -165,43 +166,58 @@ TEST(ImageData, BatchedAndStraightRowsMatchTheDefinition) {
       Join({Run(1, 15), {0, 1, 2, 3}, Run(2, 14), {4}, Run(2, 15), {1, 0, 2}}),
       Join({Run(2, 15), Run(0, 5), {4}}),
       Join({Run(3, 15), Run(1, 15), {7, 0}}),
+      Join({Run(0, 100), Run(1, 100), Run(2, 100), Run(3, 100), Run(4, 100)}),
   };
   std::mt19937 Generator(5);
-  constexpr uint32_t Width = 37;
-  for (const std::vector<uint8_t>& Types : Sequences)
-    for (const size_t Cut : {size_t{0}, size_t{20}}) {
-      TBytes Raw;
-      for (const uint8_t Type : Types) {
-        Raw.push_back(Type);
-        const TBytes Row = RandomBytes(Generator, Width);
-        Raw.insert(Raw.end(), Row.begin(), Row.end());
+  for (const uint32_t Width : {37u, 1101u})
+    for (const std::vector<uint8_t>& Types : Sequences)
+      for (const size_t Cut : {size_t{0}, size_t{20}}) {
+        TBytes Raw;
+        for (const uint8_t Type : Types) {
+          Raw.push_back(Type);
+          const TBytes Row = RandomBytes(Generator, Width);
+          Raw.insert(Raw.end(), Row.begin(), Row.end());
+        }
+        // The bytes that never came count as zeros before the row is undone.
+        TBytes Completed = Raw, Expected, Above(Width, 0);
+        std::fill(Completed.end() - static_cast<long>(Cut), Completed.end(), uint8_t{0});
+        Raw.resize(Raw.size() - Cut);
+        for (size_t At = 0; At < Completed.size(); At += Width + 1) {
+          TBytes Row(Completed.begin() + static_cast<long>(At + 1),
+                     Completed.begin() + static_cast<long>(At + 1 + Width));
+          UnfilterRowPlain(Completed[At], 1, Row.data(), Above.data(), Width);
+          Expected.insert(Expected.end(), Row.begin(), Row.end());
+          Above = Row;
+        }
+        const auto Height = static_cast<uint32_t>(Types.size());
+        TPNGObject Image;
+        LoadBytes(Image, TPngBuilder().Header(Width, Height, 8, 0).Data(Raw).End().Bytes());
+        TBytes Decoded;
+        for (uint32_t Y = 0; Y < Height; ++Y)
+          Decoded.insert(Decoded.end(), Image.Header().ImageRow(Y),
+                         Image.Header().ImageRow(Y) + Width);
+        // A row inflated straight into the image borrows the byte before it, in the padding of the
+        // row below: every row's padding must still be zeros.
+        const uint32_t Stride = Image.Header().RowStride;
+        for (uint32_t Y = 0; Y < Height; ++Y)
+          EXPECT_EQ(TBytes(Image.Header().ImageRow(Y) + Width, Image.Header().ImageRow(Y) + Stride),
+                    TBytes(Stride - Width, 0));
+        ASSERT_EQ(Decoded, Expected)
+            << Width << " wide, " << Types.size() << " rows, " << Cut << " bytes cut";
       }
-      // The bytes that never came count as zeros before the row is undone.
-      TBytes Completed = Raw, Expected, Above(Width, 0);
-      std::fill(Completed.end() - static_cast<long>(Cut), Completed.end(), uint8_t{0});
-      Raw.resize(Raw.size() - Cut);
-      for (size_t At = 0; At < Completed.size(); At += Width + 1) {
-        TBytes Row(Completed.begin() + static_cast<long>(At + 1),
-                   Completed.begin() + static_cast<long>(At + 1 + Width));
-        UnfilterRowPlain(Completed[At], 1, Row.data(), Above.data(), Width);
-        Expected.insert(Expected.end(), Row.begin(), Row.end());
-        Above = Row;
-      }
-      const auto Height = static_cast<uint32_t>(Types.size());
-      TPNGObject Image;
-      LoadBytes(Image, TPngBuilder().Header(Width, Height, 8, 0).Data(Raw).End().Bytes());
-      TBytes Decoded;
-      for (uint32_t Y = 0; Y < Height; ++Y)
-        Decoded.insert(Decoded.end(), Image.Header().ImageRow(Y),
-                       Image.Header().ImageRow(Y) + Width);
-      // A row inflated straight into the image borrows the byte before it, in the padding of the
-      // row below: every row's padding must still be zeros.
-      const uint32_t Stride = Image.Header().RowStride;
-      for (uint32_t Y = 0; Y < Height; ++Y)
-        EXPECT_EQ(TBytes(Image.Header().ImageRow(Y) + Width, Image.Header().ImageRow(Y) + Stride),
-                  TBytes(Stride - Width, 0));
-      ASSERT_EQ(Decoded, Expected) << Types.size() << " rows, " << Cut << " bytes cut";
-    }
+}
+
+// Short rows are read ahead, but never past the image's own bytes: compressed data after the
+// last row is left as it always was, unread, so a checksum there that is wrong does not count.
+TEST(ImageData, ShortRowsAreNotReadAheadPastTheImage) {
+  for (const uint8_t Interlace : {0, 1}) {
+    TBytes Compressed = Compress(TBytes(3 * 9 * 10, 0));
+    Compressed.back() ^= 1;
+    TPNGObject Image;
+    EXPECT_NO_THROW(LoadBytes(
+        Image,
+        TPngBuilder().Header(8, 1, 8, 0, Interlace).Chunk("IDAT", Compressed).End().Bytes()));
+  }
 }
 
 TEST(ImageData, ABodyNeverReadStillHasItsCrcChecked) {
