@@ -13,6 +13,17 @@ namespace {
 
 constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
 
+// A byte borrowed for a while: its value comes back however the borrower leaves, a zlib error
+// included, as the image memory is kept after one.
+struct TBytePutBack {
+  uint8_t& At;
+  uint8_t Kept;
+  explicit TBytePutBack(uint8_t& Borrowed) : At(Borrowed), Kept(Borrowed) {}
+  TBytePutBack(const TBytePutBack&) = delete;
+  TBytePutBack& operator=(const TBytePutBack&) = delete;
+  ~TBytePutBack() { At = Kept; }
+};
+
 // Rows of wider pixels go four at a time; up to the widest row the group's five buffers keep
 // well inside a megabyte.
 constexpr uint32_t GroupRows = 4;
@@ -139,15 +150,14 @@ bool TChunkIDAT::InflateRow(TReadState& State, uint8_t* Destination, uint32_t Ro
 
 // Row Y's filter byte and bytes inflated straight into the image; bytes that never came stay as
 // the image memory began, zeros. The filter byte lands on the image byte before the row, which
-// is kept and put back, so that one call of zlib takes the whole row; false when no byte came.
+// is put back afterwards, so that one call of zlib takes the whole row; false when no byte came.
 bool TChunkIDAT::InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type) {
   uint8_t* Bytes = HeaderChunk->ImageRow(Y);
   int32_t Got = 0;
   if (Bytes > HeaderChunk->PixelBase) {
-    const uint8_t Kept = Bytes[-1];
+    const TBytePutBack PutBack(Bytes[-1]);
     Got = InflateImageBytes(State, Bytes - 1, static_cast<int32_t>(RowByteCount) + 1) - 1;
     Type = Got >= 0 ? Bytes[-1] : 0;
-    Bytes[-1] = Kept;
   } else {
     Type = 0;
     Got = InflateImageBytes(State, &Type, 1) - 1;
