@@ -125,15 +125,19 @@ uint32_t UnfilterSubSse2(uint8_t* Row, uint32_t Count) {
 }
 
 // floor((a + b) / 2) is ~avg(~a, ~b), avg rounding up; so the chain carries ~a, and each pixel
-// costs one average and one subtraction on it.
+// costs one average and one subtraction on it. Returns the pixel undone.
+__attribute__((always_inline)) inline __m128i AverageNext(__m128i& NotLeft, __m128i Filtered,
+                                                          __m128i Above) {
+  const __m128i Ones = _mm_set1_epi8(-1);
+  NotLeft = _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(Above, Ones)), Filtered);
+  return _mm_xor_si128(NotLeft, Ones);
+}
+
 template <uint32_t S>
 uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
-  const __m128i Ones = _mm_set1_epi8(-1);
-  __m128i NotLeft = Ones;
+  __m128i NotLeft = _mm_set1_epi8(-1);
   return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* Above) {
-    NotLeft =
-        _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(LoadPixel<S>(Above), Ones)), Filtered);
-    return _mm_xor_si128(NotLeft, Ones);
+    return AverageNext(NotLeft, Filtered, LoadPixel<S>(Above));
   });
 }
 
@@ -150,13 +154,10 @@ struct TAverageLane {
 
 template <uint32_t S>
 __attribute__((always_inline)) inline void AverageStep(TAverageLane& Lane, uint32_t Pixel) {
-  const __m128i Ones = _mm_set1_epi8(-1);
   uint8_t* At = Lane.Row + Pixel * S;
   const __m128i Filtered = Lane.Next;
   Lane.Next = LoadPixel<S>(At + S);
-  Lane.NotLeft = _mm_sub_epi8(
-      _mm_avg_epu8(Lane.NotLeft, _mm_xor_si128(LoadPixel<S>(Lane.Up + Pixel * S), Ones)), Filtered);
-  StorePixel<S>(At, _mm_xor_si128(Lane.NotLeft, Ones));
+  StorePixel<S>(At, AverageNext(Lane.NotLeft, Filtered, LoadPixel<S>(Lane.Up + Pixel * S)));
 }
 
 template <uint32_t S>
