@@ -11,14 +11,6 @@ constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Blue = RGB(0, 0, 255);
 constexpr COLORREF Green = RGB(0, 255, 0);
 
-TColors PixelsOf(TBitmap& Bitmap) {
-  TColors Colors;
-  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y)
-    for (int X = 0; X < Bitmap.GetWidth(); ++X)
-      Colors.push_back(Bitmap.Canvas().GetPixel(X, Y));
-  return Colors;
-}
-
 // A 1-bit red-and-blue bitmap: 4 pixels, red blue blue red.
 void MakeRedBlue(TBitmap& Bitmap) {
   void* Bits = nullptr;

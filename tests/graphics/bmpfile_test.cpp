@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <tuple>
 
@@ -144,8 +143,7 @@ void ExpectInvalid(const TBytes& Bytes, const std::string& Reason) {
 }
 
 TBytes FixtureBytes(const std::string& Name) {
-  std::ifstream File("tests/fixtures/bmp/" + Name, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(File), {});
+  return ReadFileBytes("tests/fixtures/bmp/" + Name);
 }
 
 // Width, height, then every pixel's colour, top row first.

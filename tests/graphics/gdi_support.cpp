@@ -19,10 +19,18 @@ TColors TTestSurface::Pixels(int Width, int Height) const {
   return Colors;
 }
 
-void TTestSurface::Fill(int Width, int Height, const TColors& Colors) const {
+namespace {
+
+void FillDC(HDC DC, int Width, int Height, const TColors& Colors) {
   for (int Y = 0; Y < Height; ++Y)
     for (int X = 0; X < Width; ++X)
-      SetPixel(FDC, X, Y, Colors[static_cast<size_t>(Y * Width + X)]);
+      SetPixel(DC, X, Y, Colors[static_cast<size_t>(Y * Width + X)]);
+}
+
+} // namespace
+
+void TTestSurface::Fill(int Width, int Height, const TColors& Colors) const {
+  FillDC(FDC, Width, Height, Colors);
 }
 
 BITMAPINFO InfoOf(int Width, int Height, int BitCount, const TColors& Table) {
@@ -44,9 +52,28 @@ HBITMAP NewSection(int Width, int Height, int BitCount, const TColors& Table, vo
                           nullptr, 0);
 }
 
+HBITMAP FilledSection(int Width, int Height, int BitCount, const TColors& Pixels,
+                      const TColors& Table) {
+  HBITMAP Bitmap = NewSection(Width, Height, BitCount, Table);
+  HDC DC = CreateCompatibleDC(nullptr);
+  HGDIOBJ Previous = SelectObject(DC, Bitmap);
+  FillDC(DC, Width, Height < 0 ? -Height : Height, Pixels);
+  SelectObject(DC, Previous);
+  DeleteDC(DC);
+  return Bitmap;
+}
+
 HBITMAP NewScreenBitmap(int Width, int Height) {
   HDC Screen = GetDC(nullptr);
   HBITMAP Bitmap = CreateCompatibleBitmap(Screen, Width, Height);
   ReleaseDC(nullptr, Screen);
   return Bitmap;
+}
+
+TColors PixelsOf(TBitmap& Bitmap) {
+  TColors Colors;
+  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y)
+    for (int X = 0; X < Bitmap.GetWidth(); ++X)
+      Colors.push_back(Bitmap.Canvas().GetPixel(X, Y));
+  return Colors;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/graphics/gdi.h"
+#include "platform/graphics/graphics.h"
 
 #include <vector>
 
@@ -30,4 +31,9 @@ private:
 BITMAPINFO InfoOf(int Width, int Height, int BitCount, const TColors& Table = {});
 HBITMAP NewSection(int Width, int Height, int BitCount, const TColors& Table = {},
                    void** Bits = nullptr);
+// A DIB section holding Pixels, row-major from the top row (a negative Height: top-down).
+HBITMAP FilledSection(int Width, int Height, int BitCount, const TColors& Pixels,
+                      const TColors& Table = {});
 HBITMAP NewScreenBitmap(int Width, int Height);
+// Every pixel of a bitmap, rows from the top.
+TColors PixelsOf(TBitmap& Bitmap);

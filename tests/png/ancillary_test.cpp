@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // A palette image 4 pixels wide, indices 0 1 2 3, with the given palette and extra chunks.
@@ -21,6 +23,18 @@ T& First(TPNGObject& Image) {
   return *static_cast<T*>(Image.ChunkList.ItemOfClass(T::ClassInfo));
 }
 
+// A 1 x 1 8-bit grey image with one more chunk.
+TBytes GreyWith(const std::string& Type, const TBytes& Body) {
+  return TPngBuilder().Header(1, 1, 8, 0).Chunk(Type, Body).Data({0, 0}).End().Bytes();
+}
+
+// The body the chunk writes.
+TBytes SavedBody(TChunk& Chunk) {
+  TMemoryStream Stream;
+  Chunk.SaveChunk(Stream);
+  return TBytes(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4);
+}
+
 TEST(Palette, FillsTheColourTableAndWritesItBack) {
   TPNGObject Image;
   LoadBytes(Image, PaletteImage(FourColours, {}));
@@ -35,9 +49,7 @@ TEST(Palette, FillsTheColourTableAndWritesItBack) {
   } catch (const EPngError& Error) {
     EXPECT_EQ(Error.Message(), "There is no such palette entry.");
   }
-  TMemoryStream Stream;
-  Palette.SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 20), FourColours);
+  EXPECT_EQ(SavedBody(Palette), FourColours);
 }
 
 TEST(Palette, BodyLengthsAreChecked) {
@@ -58,40 +70,29 @@ TEST(Palette, InAGreyImageLeavesTheRampAndIsWrittenBackAsRead) {
   TPNGObject Image;
   LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("PLTE", FourColours).Data({0, 0}).End().Bytes());
   EXPECT_EQ(Image.Header().DibInfo.bmiColors[1].rgbRed, 1);
-  TMemoryStream Stream;
-  First<TChunkPLTE>(Image).SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 20), FourColours);
+  EXPECT_EQ(SavedBody(First<TChunkPLTE>(Image)), FourColours);
 }
-
-struct TTransparencyCase {
-  const char* Name;
-  TBytes Alpha; // the tRNS body of the 4-colour palette image; empty: no tRNS
-  TTransparencyKind Kind;
-  COLORREF Key;
-};
-
-class PaletteTransparency : public testing::TestWithParam<TTransparencyCase> {};
 
 // Only entries of the palette count; one fully clear entry is a colour key.
-TEST_P(PaletteTransparency, IsClassifiedFromTheEntriesThatExist) {
-  TPNGObject Image;
-  std::vector<std::pair<std::string, TBytes>> Extra;
-  if (!GetParam().Alpha.empty())
-    Extra.emplace_back("tRNS", GetParam().Alpha);
-  LoadBytes(Image, PaletteImage(FourColours, Extra));
-  EXPECT_EQ(Image.TransparencyKind(), GetParam().Kind);
-  EXPECT_EQ(Image.ImageKeyColor(), GetParam().Key);
+TEST(Transparency, OfAPaletteIsClassifiedFromTheEntriesThatExist) {
+  const std::tuple<const char*, TBytes, TTransparencyKind, COLORREF> Cases[] = {
+      // the tRNS body of the 4-colour palette image (empty: no tRNS), kind, key
+      {"None", {}, trOpaque, 0},
+      {"AllOpaque", {255, 255}, trOpaque, 0},
+      {"OneClear", {255, 0, 255}, trColorKey, RGB(40, 50, 60)},
+      {"OneHalf", {128}, trAlpha, 0},
+      {"TwoEntries", {0, 128}, trAlpha, RGB(10, 20, 30)},
+      {"BeyondThePalette", {255, 255, 255, 255, 0}, trOpaque, 0}};
+  for (const auto& [Name, Alpha, Kind, Key] : Cases) {
+    TPNGObject Image;
+    std::vector<std::pair<std::string, TBytes>> Extra;
+    if (!Alpha.empty())
+      Extra.emplace_back("tRNS", Alpha);
+    LoadBytes(Image, PaletteImage(FourColours, Extra));
+    EXPECT_EQ(Image.TransparencyKind(), Kind) << Name;
+    EXPECT_EQ(Image.ImageKeyColor(), Key) << Name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, PaletteTransparency,
-    testing::Values(TTransparencyCase{"None", {}, trOpaque, 0},
-                    TTransparencyCase{"AllOpaque", {255, 255}, trOpaque, 0},
-                    TTransparencyCase{"OneClear", {255, 0, 255}, trColorKey, RGB(40, 50, 60)},
-                    TTransparencyCase{"OneHalf", {128}, trAlpha, 0},
-                    TTransparencyCase{"TwoEntries", {0, 128}, trAlpha, RGB(10, 20, 30)},
-                    TTransparencyCase{"BeyondThePalette", {255, 255, 255, 255, 0}, trOpaque, 0}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(Transparency, BinaryFlagAndTableFollowTheBody) {
   TPNGObject Image;
@@ -114,55 +115,39 @@ TEST(Transparency, APaletteImageWithoutPaletteIsOpaque) {
   EXPECT_EQ(Image.ImageKeyColor(), 0u);
 }
 
-struct TKeyCase {
-  const char* Name;
-  uint8_t Depth, ColorType;
-  TBytes Key;
-  TTransparencyKind Kind;
-  COLORREF Shown;
-  TBytes Saved = {}; // the body written back, when it differs from the key read
-};
-
-class KeyColour : public testing::TestWithParam<TKeyCase> {};
-
 // The key is the colour its sample is shown as; a key of the wrong length or beyond the depth
 // is no key: the image is opaque and the chunk is kept as read.
-TEST_P(KeyColour, IsTheColourTheSampleShowsAs) {
-  const TKeyCase& Case = GetParam();
-  const int Samples = Case.ColorType == 2 ? 3 : 1;
-  const TBytes Row(1 + static_cast<size_t>(Samples * Case.Depth / 8 + 1), 0);
-  TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, Case.Depth, Case.ColorType).Chunk("tRNS", Case.Key).Data(Row).End().Bytes());
-  EXPECT_EQ(Image.TransparencyKind(), Case.Kind);
-  EXPECT_EQ(Image.ImageKeyColor(), Case.Shown);
-  TMemoryStream Stream;
-  First<TChunktRNS>(Image).SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 8 + Case.Key.size()),
-            Case.Saved.empty() ? Case.Key : Case.Saved);
+TEST(KeyColour, IsTheColourTheSampleShowsAs) {
+  const std::tuple<const char*, uint8_t, uint8_t, TBytes, TTransparencyKind, COLORREF, TBytes> Cases[] = {
+      // depth, colour type, key, kind, shown, the body written back when it differs from the key
+      {"Grey8", 8, 0, {0, 0x80}, trColorKey, RGB(128, 128, 128), {}},
+      {"Grey2", 2, 0, {0, 2}, trColorKey, RGB(170, 170, 170), {}},
+      {"Grey4", 4, 0, {0, 1}, trColorKey, RGB(17, 17, 17), {}},
+      {"Grey16", 16, 0, {0xAB, 0xCD}, trColorKey, RGB(0xAB, 0xAB, 0xAB), {0xAB, 0xAB}},
+      {"Rgb8", 8, 2, {0, 0x10, 0, 0x20, 0, 0x30}, trColorKey, RGB(16, 32, 48), {}},
+      {"Rgb16", 16, 2, {1, 2, 3, 4, 5, 6}, trColorKey, RGB(1, 3, 5), {1, 1, 3, 3, 5, 5}},
+      {"GreyTooLong", 8, 0, {0, 1, 2}, trOpaque, 0, {}},
+      {"GreyBeyondDepth", 4, 0, {0, 16}, trOpaque, 0, {}},
+      {"RgbTooShort", 8, 2, {0, 1}, trOpaque, 0, {}},
+      {"RgbBeyondDepth", 8, 2, {1, 0, 0, 0, 0, 0}, trOpaque, 0, {}}};
+  for (const auto& [Name, Depth, ColorType, Key, Kind, Shown, Saved] : Cases) {
+    SCOPED_TRACE(Name);
+    const int Samples = ColorType == 2 ? 3 : 1;
+    const TBytes Row(1 + static_cast<size_t>(Samples * Depth / 8 + 1), 0);
+    TPNGObject Image;
+    LoadBytes(Image, TPngBuilder().Header(1, 1, Depth, ColorType).Chunk("tRNS", Key).Data(Row).End().Bytes());
+    EXPECT_EQ(Image.TransparencyKind(), Kind);
+    EXPECT_EQ(Image.ImageKeyColor(), Shown);
+    EXPECT_EQ(SavedBody(First<TChunktRNS>(Image)), Saved.empty() ? Key : Saved);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, KeyColour,
-    testing::Values(TKeyCase{"Grey8", 8, 0, {0, 0x80}, trColorKey, RGB(128, 128, 128)},
-                    TKeyCase{"Grey2", 2, 0, {0, 2}, trColorKey, RGB(170, 170, 170)},
-                    TKeyCase{"Grey4", 4, 0, {0, 1}, trColorKey, RGB(17, 17, 17)},
-                    TKeyCase{"Grey16", 16, 0, {0xAB, 0xCD}, trColorKey, RGB(0xAB, 0xAB, 0xAB), {0xAB, 0xAB}},
-                    TKeyCase{"Rgb8", 8, 2, {0, 0x10, 0, 0x20, 0, 0x30}, trColorKey, RGB(16, 32, 48)},
-                    TKeyCase{"Rgb16", 16, 2, {1, 2, 3, 4, 5, 6}, trColorKey, RGB(1, 3, 5), {1, 1, 3, 3, 5, 5}},
-                    TKeyCase{"GreyTooLong", 8, 0, {0, 1, 2}, trOpaque, 0},
-                    TKeyCase{"GreyBeyondDepth", 4, 0, {0, 16}, trOpaque, 0},
-                    TKeyCase{"RgbTooShort", 8, 2, {0, 1}, trOpaque, 0},
-                    TKeyCase{"RgbBeyondDepth", 8, 2, {1, 0, 0, 0, 0, 0}, trOpaque, 0}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(SetKeyColor, WritesTheSampleTheImageShows) {
   TPNGObject Rgb;
   LoadBytes(Rgb, TPngBuilder().Header(1, 1, 16, 2).Chunk("tRNS", TBytes(6)).Data(TBytes(7)).End().Bytes());
   auto& Key = First<TChunktRNS>(Rgb);
   Key.SetKeyColor(RGB(1, 2, 3));
-  TMemoryStream Stream;
-  Key.SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 14), (TBytes{1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(SavedBody(Key), (TBytes{1, 1, 2, 2, 3, 3}));
   EXPECT_EQ(Rgb.ImageKeyColor(), RGB(1, 2, 3));
 }
 
@@ -224,67 +209,40 @@ TEST(Gamma, MisplacedOrMisshapenChunksLeaveTheTables) {
   EXPECT_EQ(Image.GammaLut[1], 1);
   auto& Short = First<TChunkgAMA>(Image);
   EXPECT_EQ(Short.GetGammaValue(), 1u);
-  EXPECT_EQ(Short.ChunkBodySize(), 3);
-  TMemoryStream Stream;
-  Short.SaveChunk(Stream);
-  EXPECT_EQ(Stream.GetSize(), 15);
+  EXPECT_EQ(SavedBody(Short).size(), 3u);
   LoadBytes(Image, PaletteImage(FourColours, {{"gAMA", {0, 1, 0x86, 0xA0}}}));
   EXPECT_EQ(Image.GammaLut[1], 1);
   EXPECT_EQ(Image.ChunkList.Count(), 5);
 }
 
-TEST(Gamma, ANewChunkHoldsTheValueOne) {
-  TChunkgAMA Chunk(nullptr);
-  TMemoryStream Stream;
-  Chunk.SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 12), (TBytes{0, 0, 0, 1}));
-}
-
 TEST(Time, ReadsAndWritesItsSevenBytes) {
   TPNGObject Image;
   const TBytes Body{0x07, 0xE8, 1, 2, 3, 4, 5};
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tIME", Body).Data({0, 0}).End().Bytes());
+  LoadBytes(Image, GreyWith("tIME", Body));
   auto& Time = First<TChunktIME>(Image);
   EXPECT_EQ(Time.Year, 2024);
   EXPECT_EQ((TBytes{Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second}), (TBytes{1, 2, 3, 4, 5}));
-  TMemoryStream Stream;
-  Time.SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 15), Body);
+  EXPECT_EQ(SavedBody(Time), Body);
   EXPECT_THROW(Time.AssignChunk(TChunktEXt(nullptr)), EPngError);
 }
 
-struct TTextCase {
-  const char* Name;
-  TBytes Body;
-  std::string Keyword, Text;
-};
-
-class PlainText : public testing::TestWithParam<TTextCase> {};
-
-TEST_P(PlainText, SplitsAtTheFirstZero) {
-  TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tEXt", GetParam().Body).Data({0, 0}).End().Bytes());
-  auto& Text = First<TChunktEXt>(Image);
-  EXPECT_EQ(Text.Keyword, GetParam().Keyword);
-  EXPECT_EQ(Text.Text, GetParam().Text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, PlainText,
-    testing::Values(TTextCase{"Title", {'T', 'i', 't', 'l', 'e', 0, 'a', 'b', 'c'}, "Title", "abc"},
-                    TTextCase{"TwoBytes", {'a', 0}, "a", ""},
-                    TTextCase{"OneByte", {'a'}, "a", ""},
-                    TTextCase{"NoZero", {'a', 'b', 'c'}, "abc", ""},
-                    TTextCase{"ZerosInText", {'k', 0, 'x', 0, 'y'}, "k", std::string("x\0y", 3)}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
-
-TEST(Text, IsWrittenBackAsRead) {
-  TPNGObject Image;
-  const TBytes Body{'a', 0};
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("tEXt", Body).Data({0, 0}).End().Bytes());
-  TMemoryStream Stream;
-  First<TChunktEXt>(Image).SaveChunk(Stream);
-  EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + 10), Body);
+// Keyword and text split at the first zero, and are written back with one zero between them.
+TEST(Text, SplitsAtTheFirstZero) {
+  const std::tuple<TBytes, std::string, std::string> Cases[] = {
+      {{'T', 'i', 't', 'l', 'e', 0, 'a', 'b', 'c'}, "Title", "abc"},
+      {{'a', 0}, "a", ""},
+      {{'a'}, "a", ""},
+      {{'a', 'b', 'c'}, "abc", ""},
+      {{'k', 0, 'x', 0, 'y'}, "k", std::string("x\0y", 3)}};
+  for (const auto& [Body, Keyword, Words] : Cases) {
+    TPNGObject Image;
+    LoadBytes(Image, GreyWith("tEXt", Body));
+    auto& Text = First<TChunktEXt>(Image);
+    EXPECT_EQ(Text.Keyword, Keyword);
+    EXPECT_EQ(Text.Text, Words);
+    const std::string Written = Keyword + '\0' + Words;
+    EXPECT_EQ(SavedBody(Text), TBytes(Written.begin(), Written.end()));
+  }
 }
 
 TBytes ZtxtBody(const std::string& Keyword, const TBytes& Compressed, uint8_t Method = 0) {
@@ -298,17 +256,14 @@ TBytes ZtxtBody(const std::string& Keyword, const TBytes& Compressed, uint8_t Me
 TEST(CompressedText, InflatesAndDeflatesItsText) {
   const std::string Words = "Compressed words, compressed words, compressed words.";
   TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", ZtxtBody("Comment", Compress(TBytes(Words.begin(), Words.end())))).Data({0, 0}).End().Bytes());
+  LoadBytes(Image, GreyWith("zTXt", ZtxtBody("Comment", Compress(TBytes(Words.begin(), Words.end())))));
   auto& Text = First<TChunkzTXt>(Image);
   EXPECT_EQ(Text.Keyword, "Comment");
   EXPECT_EQ(Text.Text, Words);
   Text.Text.clear();
   Text.TextDecoded = true;
-  TMemoryStream Stream;
-  ASSERT_TRUE(Text.SaveChunk(Stream));
   TPNGObject Back;
-  TBytes Saved(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4);
-  LoadBytes(Back, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", Saved).Data({0, 0}).End().Bytes());
+  LoadBytes(Back, GreyWith("zTXt", SavedBody(Text)));
   EXPECT_EQ(First<TChunkzTXt>(Back).Text, " ");
 }
 
@@ -322,12 +277,10 @@ TEST(CompressedText, UndecodableTextIsKeptAsRead) {
       {"over the chunk limit", ZtxtBody("k", Bomb)}};
   for (const auto& [Why, Body] : Cases) {
     TPNGObject Image;
-    LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("zTXt", Body).Data({0, 0}).End().Bytes());
+    LoadBytes(Image, GreyWith("zTXt", Body));
     auto& Text = First<TChunkzTXt>(Image);
     EXPECT_EQ(Text.Text, "") << Why;
-    TMemoryStream Stream;
-    Text.SaveChunk(Stream);
-    EXPECT_EQ(TBytes(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4), Body) << Why;
+    EXPECT_EQ(SavedBody(Text), Body) << Why;
   }
 }
 

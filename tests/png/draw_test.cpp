@@ -1,11 +1,10 @@
 #include "png/pngimage.h"
+#include "tests/graphics/gdi_support.h"
 #include "tests/png/png_builder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-using TColors = std::vector<COLORREF>;
 
 constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Blue = RGB(0, 0, 255);
@@ -139,10 +138,7 @@ TEST_F(Drawing, AssigningGivesTheImagesExactColours) {
   TBitmap Bitmap;
   Bitmap.Assign(Image);
   EXPECT_EQ(Bitmap.GetPixelFormat(), pf1bit);
-  TColors Colors;
-  for (int X = 0; X < 4; ++X)
-    Colors.push_back(Bitmap.Canvas().GetPixel(X, 0));
-  EXPECT_EQ(Colors, (TColors{Red, Blue, Blue, Red}));
+  EXPECT_EQ(PixelsOf(Bitmap), (TColors{Red, Blue, Blue, Red}));
   EXPECT_FALSE(Bitmap.GetTransparent());
 }
 
@@ -235,17 +231,28 @@ TEST_F(Drawing, AnIndexBeyondThePaletteRaisesAndDrawsNothing) {
   EXPECT_EQ(GdiLiveObjectCount(), Baseline);
 }
 
-} // namespace
-
-namespace {
-
-// Every pixel of a bitmap, top row first.
-TColors PixelsOf(TBitmap& Bitmap) {
-  TColors Colors;
-  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y)
-    for (int X = 0; X < Bitmap.GetWidth(); ++X)
-      Colors.push_back(Bitmap.Canvas().GetPixel(X, Y));
-  return Colors;
+// The key's mask is stretched with the image: at every size, the pixels whose centre falls on a
+// key show the background, all others the image's pixel there.
+TEST_F(Drawing, AKeyedImageShowsTheBackgroundUnderItsKeyAtEverySize) {
+  const COLORREF Key = RGB(0, 128, 0), Background = RGB(9, 9, 9);
+  const TColors Row{Key, Red, Blue, Key, White};
+  TBytes Raw{0};
+  for (const COLORREF Color : Row)
+    Raw.insert(Raw.end(), {GetRValue(Color), GetGValue(Color), GetBValue(Color)});
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder().Header(5, 1, 8, 2).Chunk("tRNS", {0, 0, 0, 128, 0, 0}).Data(Raw).End().Bytes());
+  for (int Width = 1; Width <= 12; ++Width)
+    for (const int Height : {1, 2, 3}) {
+      TColors Expected;
+      for (int Y = 0; Y < Height; ++Y)
+        for (int X = 0; X < Width; ++X) {
+          const COLORREF Stretched = Row[static_cast<size_t>((2 * X + 1) * 5 / (2 * Width))];
+          Expected.push_back(Stretched == Key ? Background : Stretched);
+        }
+      TTestCanvas Target(Width, Height, Background);
+      Image.Draw(Target.Canvas(), {0, 0, Width, Height});
+      EXPECT_EQ(PixelsOf(Target.Bitmap), Expected) << Width << "x" << Height;
+    }
 }
 
 // A 5 x 4 RGBA image of many alphas, 0 and 255 among them.

@@ -1,38 +1,17 @@
 #include "png/pngimage.h"
+#include "tests/graphics/gdi_support.h"
 #include "tests/png/png_builder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using TColors = std::vector<COLORREF>;
 using TTypes = std::vector<std::string>;
 
 constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Green = RGB(0, 255, 0);
 constexpr COLORREF Blue = RGB(0, 0, 255);
 constexpr COLORREF White = RGB(255, 255, 255);
-
-// A DIB section of the given depth holding Pixels (row-major, top row first), its table for
-// indexed depths being Table.
-HBITMAP SectionOf(int Width, int Height, int BitCount, const TColors& Pixels,
-                  const TColors& Table = {}) {
-  BITMAPINFO Info{};
-  Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, static_cast<WORD>(BitCount), BI_RGB, 0, 0, 0, 0, 0};
-  for (size_t i = 0; i < Table.size(); ++i)
-    Info.bmiColors[i] = {GetBValue(Table[i]), GetGValue(Table[i]), GetRValue(Table[i]), 0};
-  void* Bits = nullptr;
-  HBITMAP Bitmap = CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
-  HDC DC = CreateCompatibleDC(nullptr);
-  HGDIOBJ Old = SelectObject(DC, Bitmap);
-  const int Rows = Height < 0 ? -Height : Height;
-  for (int Y = 0; Y < Rows; ++Y)
-    for (int X = 0; X < Width; ++X)
-      SetPixel(DC, X, Y, Pixels[static_cast<size_t>(Y * Width + X)]);
-  SelectObject(DC, Old);
-  DeleteDC(DC);
-  return Bitmap;
-}
 
 TColors PixelsOf(TPNGObject& Image) {
   TColors Colors;
@@ -64,7 +43,7 @@ TEST_P(ImportDepth, GivesTheChunksAndPixelsOfTheBitmap) {
   const TImportCase& Case = GetParam();
   const TColors Pixels{Red, Blue, Green, White, Red, Blue};
   TBitmap Bitmap;
-  Bitmap.SetHandle(SectionOf(3, Case.Height, Case.BitCount, Pixels, {Red, Green, Blue, White}));
+  Bitmap.SetHandle(FilledSection(3, Case.Height, Case.BitCount, Pixels, {Red, Green, Blue, White}));
   Bitmap.SetTransparentColor(static_cast<TColor>(Blue));
   Bitmap.SetTransparent(Case.Transparent);
   TPNGObject Image;
@@ -89,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Import, APaletteKeyThatIsNoEntryMakesNothingTransparent) {
   TBitmap Bitmap;
-  Bitmap.SetHandle(SectionOf(2, 1, 1, {Red, Green}, {Red, Green}));
+  Bitmap.SetHandle(FilledSection(2, 1, 1, {Red, Green}, {Red, Green}));
   Bitmap.SetTransparentColor(static_cast<TColor>(RGB(0, 0, 0)));
   Bitmap.SetTransparent(true);
   TPNGObject Image;
@@ -108,7 +87,7 @@ TEST_F(Import, RefusesWhatIsNoBitmapAndKeepsTheImage) {
 
 TEST_F(Import, AFailureAfterClearingLeavesAnEmptyImage) {
   TBitmap Bitmap;
-  Bitmap.SetHandle(SectionOf(2, 1, 24, {Red, Blue}));
+  Bitmap.SetHandle(FilledSection(2, 1, 24, {Red, Blue}));
   TPNGObject Image;
   GdiFailCall(gcGetDIBits, 1);
   EXPECT_THROW(Image.Assign(Bitmap), EPNGOutMemory);
@@ -117,7 +96,7 @@ TEST_F(Import, AFailureAfterClearingLeavesAnEmptyImage) {
 
 TEST_F(Import, AnImportedImageIsWrittenAndReadBack) {
   TBitmap Bitmap;
-  Bitmap.SetHandle(SectionOf(3, 2, 4, {Red, Blue, Green, White, Red, Blue}, {Red, Green, Blue, White}));
+  Bitmap.SetHandle(FilledSection(3, 2, 4, {Red, Blue, Green, White, Red, Blue}, {Red, Green, Blue, White}));
   TPNGObject Image;
   Image.Assign(Bitmap);
   TPNGObject Back;

@@ -2,10 +2,10 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -13,7 +13,7 @@ namespace {
 struct TOracleImage {
   uint32_t Width = 0, Height = 0;
   int ColorType = 0, BitDepth = 0, Channels = 0;
-  std::vector<TBytes> Rows; // one byte per sample: packed depths unpacked, 16 bits stripped
+  std::vector<TBytes> Rows;
   std::vector<std::array<uint8_t, 3>> Palette;
 };
 
@@ -30,7 +30,8 @@ void ReadFromMemory(png_structp Png, png_bytep Data, png_size_t Length) {
   Reader->Position += Length;
 }
 
-TOracleImage DecodeWithLibpng(const TBytes& File) {
+// Rgba: 8-bit RGBA rows; otherwise one byte per sample, packed depths unpacked, 16 bits stripped.
+TOracleImage DecodeWithLibpng(const TBytes& File, bool Rgba = false) {
   png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop Info = png_create_info_struct(Png);
   TOracleImage Image;
@@ -47,7 +48,13 @@ TOracleImage DecodeWithLibpng(const TBytes& File) {
   Image.ColorType = png_get_color_type(Png, Info);
   Image.BitDepth = png_get_bit_depth(Png, Info);
   png_set_strip_16(Png);
-  png_set_packing(Png);
+  if (Rgba) {
+    png_set_expand(Png);
+    png_set_gray_to_rgb(Png);
+    png_set_add_alpha(Png, 0xFF, PNG_FILLER_AFTER);
+  } else {
+    png_set_packing(Png);
+  }
   png_set_interlace_handling(Png);
   png_read_update_info(Png, Info);
   Image.Channels = png_get_channels(Png, Info);
@@ -76,11 +83,15 @@ std::string PngSuiteDir() {
   return std::string(Shared != nullptr ? Shared : "../shared") + "/pngsuite/";
 }
 
-TBytes ReadFileBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  if (!In)
-    throw std::runtime_error("cannot read " + Path);
-  return TBytes(std::istreambuf_iterator<char>(In), {});
+std::vector<std::string> SuiteFiles(bool Damaged) {
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(PngSuiteDir())) {
+    const std::string Name = Entry.path().filename().string();
+    if (Entry.path().extension() == ".png" && (Name[0] == 'x') == Damaged)
+      Names.push_back(Name);
+  }
+  std::sort(Names.begin(), Names.end());
+  return Names;
 }
 
 TPixels OraclePixels(const TBytes& File, const std::array<uint8_t, 256>& Gamma) {
@@ -106,6 +117,13 @@ TPixels OraclePixels(const TBytes& File, const std::array<uint8_t, 256>& Gamma) 
         Pixels.push_back(Truecolour(Gamma[P[0]], Gamma[P[1]], Gamma[P[2]], P[3]));
       }
     }
+  return Pixels;
+}
+
+TBytes OracleRgba(const TBytes& File) {
+  TBytes Pixels;
+  for (const TBytes& Row : DecodeWithLibpng(File, true).Rows)
+    Pixels.insert(Pixels.end(), Row.begin(), Row.end());
   return Pixels;
 }
 
@@ -139,20 +157,29 @@ TPixels OurPixels(const TPNGObject& Image) {
   return Pixels;
 }
 
-std::vector<std::string> KeptChunkTypes(const TBytes& File) {
-  std::vector<std::string> Types;
-  bool SeenData = false;
+std::vector<TParsedChunk> ParseChunks(const TBytes& File) {
+  std::vector<TParsedChunk> Chunks;
   for (size_t At = 8; At + 8 <= File.size();) {
     const uint32_t Length = (uint32_t{File[At]} << 24) | (uint32_t{File[At + 1]} << 16) |
                             (uint32_t{File[At + 2]} << 8) | File[At + 3];
-    const std::string Type(File.begin() + static_cast<long>(At) + 4,
-                           File.begin() + static_cast<long>(At) + 8);
+    const auto Begin = File.begin() + static_cast<long>(At);
+    const size_t Present = std::min<size_t>(Length, File.size() - At - 8);
+    Chunks.push_back({std::string(Begin + 4, Begin + 8),
+                      TBytes(Begin + 8, Begin + 8 + static_cast<long>(Present))});
     At += 12 + size_t{Length};
-    if (Type == "cHRM" || (Type == "IDAT" && SeenData))
+  }
+  return Chunks;
+}
+
+std::vector<std::string> KeptChunkTypes(const TBytes& File) {
+  std::vector<std::string> Types;
+  bool SeenData = false;
+  for (const TParsedChunk& Chunk : ParseChunks(File)) {
+    if (Chunk.Type == "cHRM" || (Chunk.Type == "IDAT" && SeenData))
       continue;
-    SeenData = SeenData || Type == "IDAT";
-    Types.push_back(Type);
-    if (Type == "IEND")
+    SeenData = SeenData || Chunk.Type == "IDAT";
+    Types.push_back(Chunk.Type);
+    if (Chunk.Type == "IEND")
       break;
   }
   return Types;

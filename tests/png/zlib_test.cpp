@@ -1,15 +1,15 @@
 #include "png/pngimage.h"
 #include "png/pngzlib.h"
+#include "tests/png/png_builder.h"
 
 #include "platform/core/limits.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace {
-
-using TBytes = std::vector<uint8_t>;
 
 TBytes VariedText(size_t Size) {
   const std::string Words = "the quick brown fox jumps over the lazy dog 0123456789 ";
@@ -18,16 +18,6 @@ TBytes VariedText(size_t Size) {
   for (auto& Byte : Text)
     Byte = static_cast<uint8_t>(Words[Generator() % Words.size()]);
   return Text;
-}
-
-// Compressed by zlib itself, the oracle for what InflateBuffer must read.
-TBytes Compressed(const TBytes& Data, int Level = 6) {
-  uLongf Size = compressBound(static_cast<uLong>(Data.size()));
-  TBytes Out(Size);
-  EXPECT_EQ(compress2(Out.data(), &Size, Data.data(), static_cast<uLong>(Data.size()), Level),
-            Z_OK);
-  Out.resize(Size);
-  return Out;
 }
 
 TBytes CompressedWithDictionary(const TBytes& Data) {
@@ -77,24 +67,9 @@ TEST_F(ZlibHelpers, InflateBufferReadsWholeStreamsOfEverySize) {
     const TBytes Text = VariedText(Size);
     TBytes Output;
     std::string Error;
-    EXPECT_EQ(Inflate(Compressed(Text), 1 << 20, Output, Error), irDone) << Size << Error;
+    EXPECT_EQ(Inflate(Compress(Text), 1 << 20, Output, Error), irDone) << Size << Error;
     EXPECT_EQ(Output, Text) << Size;
   }
-}
-
-struct TDamageCase {
-  const char* Name;
-  TBytes Input;
-  std::string Error;
-};
-
-class InflateDamage : public ZlibHelpers, public testing::WithParamInterface<TDamageCase> {};
-
-TEST_P(InflateDamage, IsReportedWithZlibsText) {
-  TBytes Output;
-  std::string Error;
-  EXPECT_EQ(Inflate(GetParam().Input, 1 << 20, Output, Error), irDamaged);
-  EXPECT_EQ(Error, GetParam().Error);
 }
 
 TBytes Truncated(TBytes Bytes) {
@@ -107,39 +82,39 @@ TBytes WrongChecksum(TBytes Bytes) {
   return Bytes;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, InflateDamage,
-    testing::Values(
-        TDamageCase{"Empty", {}, "no compressed data"},
-        TDamageCase{"BadHeader", {0x12, 0x34, 0x56, 0x78}, "incorrect header check"},
-        TDamageCase{"Truncated", Truncated(Compressed(VariedText(5000))), "buffer error (-5)"},
-        TDamageCase{"WrongAdler", WrongChecksum(Compressed(VariedText(500))),
-                    "incorrect data check"},
-        TDamageCase{"NeedsDictionary", CompressedWithDictionary(VariedText(300)),
-                    "need dictionary (2)"}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
-
-TEST_F(ZlibHelpers, InflateBufferRefusesANegativeSize) {
-  const TBytes Input = Compressed(VariedText(10));
+TEST_F(ZlibHelpers, InflateBufferReportsDamageWithZlibsText) {
+  const std::pair<TBytes, std::string> Cases[] = {
+      {{}, "no compressed data"},
+      {{0x12, 0x34, 0x56, 0x78}, "incorrect header check"},
+      {Truncated(Compress(VariedText(5000))), "buffer error (-5)"},
+      {WrongChecksum(Compress(VariedText(500))), "incorrect data check"},
+      {CompressedWithDictionary(VariedText(300)), "need dictionary (2)"}};
+  for (const auto& [Input, Expected] : Cases) {
+    TBytes Output;
+    std::string Error;
+    EXPECT_EQ(Inflate(Input, 1 << 20, Output, Error), irDamaged) << Expected;
+    EXPECT_EQ(Error, Expected);
+  }
+  const TBytes Input = Compress(VariedText(10));
   TBytes Output;
   std::string Error;
-  EXPECT_EQ(InflateBuffer(Input.data(), -1, 100, Output, Error), irDamaged);
+  EXPECT_EQ(InflateBuffer(Input.data(), -1, 100, Output, Error), irDamaged) << "a negative size";
 }
 
 TEST_F(ZlibHelpers, InflateBufferStopsAtItsCap) {
   const TBytes Text = VariedText(1000);
   TBytes Output;
   std::string Error;
-  EXPECT_EQ(Inflate(Compressed(Text), 1000, Output, Error), irDone);
+  EXPECT_EQ(Inflate(Compress(Text), 1000, Output, Error), irDone);
   EXPECT_EQ(Output.size(), 1000u);
-  EXPECT_EQ(Inflate(Compressed(Text), 999, Output, Error), irOverCap);
+  EXPECT_EQ(Inflate(Compress(Text), 999, Output, Error), irOverCap);
   EXPECT_EQ(Output, TBytes(Text.begin(), Text.begin() + 999));
   EXPECT_FALSE(Error.empty());
 }
 
 // 64 MiB of zeros squeeze into 64 KiB; a 1 MiB cap must hold.
 TEST_F(ZlibHelpers, ACompressedBombStopsAtTheCap) {
-  const TBytes Bomb = Compressed(TBytes(64u << 20, 0), 9);
+  const TBytes Bomb = Compress(TBytes(64u << 20, 0));
   TBytes Output;
   std::string Error;
   EXPECT_EQ(Inflate(Bomb, 1u << 20, Output, Error), irOverCap);
@@ -174,66 +149,34 @@ TEST_F(ZlibHelpers, DeflateBufferFailsWithoutRaising) {
   EXPECT_EQ(Error, "insufficient memory (-4)");
 }
 
-TEST_F(ZlibHelpers, BeginDeflateReadiesTheWorkBuffer) {
-  TMemoryStream Target;
-  ZlibStream Record;
-  BeginDeflate(Target, 7, 65535, Record);
-  EXPECT_EQ(Record.ZLib.avail_out, 65535u);
-  EXPECT_EQ(Record.ZLib.next_out, Record.WorkBuffer.get());
-  EXPECT_EQ(Record.DataStream, &Target);
-  EXPECT_EQ(Record.ZLib.zalloc, &ZlibAlloc);
-  EXPECT_GT(ZlibLiveBlocks(), LiveBefore);
-  EndDeflate(Record);
-  EXPECT_EQ(Record.WorkBuffer, nullptr);
-}
-
-TEST_F(ZlibHelpers, BeginInflateReadiesTheInputBuffer) {
-  TMemoryStream Source;
-  ZlibStream Record;
-  BeginInflate(Source, Record);
-  EXPECT_EQ(Record.WorkBufferSize, ZlibInputBufferSize);
-  EXPECT_EQ(Record.ZLib.avail_in, 0u);
-  EXPECT_EQ(Record.ZLib.zfree, &ZlibFree);
-  EXPECT_GT(ZlibLiveBlocks(), LiveBefore);
-  EndInflate(Record);
-  EXPECT_EQ(ZlibLiveBlocks(), LiveBefore);
-}
-
-struct TBeginFailure {
-  const char* Name;
-  int Level;
-  int64_t FailingAllocation;
-  const char* Description;
-};
-
-class BeginFailure : public ZlibHelpers, public testing::WithParamInterface<TBeginFailure> {};
-
 // A stream that cannot start raises at once, with the work buffer already freed, instead of
 // leaving a dead stream for later loops to spin on.
-TEST_P(BeginFailure, RaisesTheComposedZlibMessage) {
-  TMemoryStream Stream;
-  ZlibStream Record;
-  ZlibFailAllocationsFrom(GetParam().FailingAllocation);
-  try {
-    if (GetParam().Level < 0)
-      BeginInflate(Stream, Record);
-    else
-      BeginDeflate(Stream, static_cast<uint8_t>(GetParam().Level), 65535, Record);
-    FAIL() << "no exception";
-  } catch (const EPNGZLIBError& Error) {
-    EXPECT_EQ(Error.Message(), PngMessage(MsgZlibError) + GetParam().Description);
+TEST_F(ZlibHelpers, ABeginThatFailsRaisesTheComposedZlibMessage) {
+  const std::tuple<int, int64_t, const char*> Cases[] = {
+      // deflate level (-1: inflate), the allocation that fails (0: none), zlib's description
+      {10, 0, "stream error (-2)"},
+      {255, 0, "stream error (-2)"},
+      {7, 1, "insufficient memory (-4)"},
+      {-1, 1, "insufficient memory (-4)"}};
+  for (const auto& [Level, FailingAllocation, Description] : Cases) {
+    SCOPED_TRACE(Level);
+    TMemoryStream Stream;
+    ZlibStream Record;
+    ZlibFailAllocationsFrom(FailingAllocation);
+    try {
+      if (Level < 0)
+        BeginInflate(Stream, Record);
+      else
+        BeginDeflate(Stream, static_cast<uint8_t>(Level), 65535, Record);
+      ADD_FAILURE() << "no exception";
+    } catch (const EPNGZLIBError& Error) {
+      EXPECT_EQ(Error.Message(), PngMessage(MsgZlibError) + Description);
+    }
+    ZlibFailAllocationsFrom(0);
+    EXPECT_EQ(Record.WorkBuffer, nullptr);
+    EXPECT_EQ(Record.Direction, ZlibStream::zdNone);
   }
-  EXPECT_EQ(Record.WorkBuffer, nullptr);
-  EXPECT_EQ(Record.Direction, ZlibStream::zdNone);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Causes, BeginFailure,
-    testing::Values(TBeginFailure{"DeflateLevel10", 10, 0, "stream error (-2)"},
-                    TBeginFailure{"DeflateLevel255", 255, 0, "stream error (-2)"},
-                    TBeginFailure{"DeflateWithoutMemory", 7, 1, "insufficient memory (-4)"},
-                    TBeginFailure{"InflateWithoutMemory", -1, 1, "insufficient memory (-4)"}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(ZlibHelpers, ARecordEndsWhatWasBegunWhenItGoes) {
   TMemoryStream Stream;

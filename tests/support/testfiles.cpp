@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <stdexcept>
 #include <unistd.h>
 
 TScratchDir::TScratchDir() {
@@ -24,6 +26,20 @@ std::string TScratchDir::Write(const std::string& Name, const TBytes& Bytes) con
   std::ofstream Out(Path, std::ios::binary);
   Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
   return Path;
+}
+
+TBytes ReadFileBytes(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  if (!In)
+    throw std::runtime_error("cannot read " + Path);
+  return TBytes(std::istreambuf_iterator<char>(In), {});
+}
+
+TBytes VqzOf(const TBytes& Picture, uint8_t Offset) {
+  TBytes Container(Offset, 0x5A);
+  Container[16] = Offset;
+  Container.insert(Container.end(), Picture.begin(), Picture.end());
+  return Container;
 }
 
 int OpenDescriptorCount() {

@@ -26,6 +26,12 @@ private:
   std::filesystem::path FRoot;
 };
 
+// The bytes of a file; a file that cannot be read raises.
+TBytes ReadFileBytes(const std::string& Path);
+
+// A VQZ container: Offset bytes, whose byte 16 holds Offset, then Picture.
+TBytes VqzOf(const TBytes& Picture, uint8_t Offset);
+
 // Count bytes drawn from Generator.
 TBytes RandomBytes(std::mt19937& Generator, size_t Count);
 

@@ -31,13 +31,6 @@ TBytes Joined(TBytes First, const TBytes& Second) {
   return First;
 }
 
-// A container with the picture at Offset, whose byte 16 says so.
-TBytes VqzOf(const TBytes& Picture, uint8_t Offset = 40) {
-  TBytes Container(Offset, 0x5A);
-  Container[16] = Offset;
-  return Joined(Container, Picture);
-}
-
 const std::string TitleText = "Caf\xE9 \"x\"\nline 2";
 const TBytes Rows = {0, 0x0F, 0, 0x3C};
 
@@ -200,7 +193,7 @@ TEST_F(Vqzconv, InfoOfABitmapGivesItsStoredDepth) {
   const TBytes Bitmap = ReadFileBytes("tests/fixtures/bmp/v5_565.bmp");
   EXPECT_EQ(RunTool({"info", Write("a.BMP", Bitmap), "--json"}).Out,
             "{\"width\":32,\"height\":2,\"bits_per_pixel\":16}\n");
-  EXPECT_EQ(RunTool({"info", Write("b.vqz", VqzOf(Bitmap))}).Out,
+  EXPECT_EQ(RunTool({"info", Write("b.vqz", VqzOf(Bitmap, 40))}).Out,
             "file: " + PathOf("b.vqz") +
                 "\ncontainer: bmp picture at offset 40\nwidth: 32\nheight: 2\nbits per pixel: 16\n");
 }
@@ -219,7 +212,7 @@ TEST_F(Vqzconv, LoadFailuresGiveStatus1AndTheExceptionText) {
   ASSERT_FALSE(Expected.empty());
   const std::pair<std::string, std::string> Cases[] = {
       {Write("bad.png", Damaged), Expected},
-      {Write("bad.vqz", VqzOf(Damaged)), Expected},
+      {Write("bad.vqz", VqzOf(Damaged, 40)), Expected},
       {Write("bad.bmp", Text("BM?")), "Bitmap image is not valid: the file ends inside its file header"},
       {PathOf("missing.png"), "Cannot open file \"" + PathOf("missing.png") + "\""},
   };
@@ -265,7 +258,7 @@ TEST_F(Vqzconv, WriterOptionsShapeThePngWritten) {
 }
 
 TEST_F(Vqzconv, BatchConvertsEachFileAndGoesOnAfterFailures) {
-  const std::string A = Write("a.vqz", VqzOf(ReadFileBytes(PngSuiteDir() + "basn3p04.png")));
+  const std::string A = Write("a.vqz", VqzOf(ReadFileBytes(PngSuiteDir() + "basn3p04.png"), 40));
   const std::string Bad = Write("bad.vqz", TBytes(3, 0));
   const std::string Twin = Write("a.png", ReadFileBytes(PngSuiteDir() + "basn0g01.png"));
   const std::string Bitmap = Write("c.bmp", ReadFileBytes("tests/fixtures/bmp/core_8.bmp"));
@@ -304,13 +297,12 @@ TEST_F(Vqzconv, BitmapOutputReadsBackAsThePicture) {
 // pngcheck, an independent checker, accepts what we write from every PngSuite file it accepts.
 TEST_F(Vqzconv, PngcheckAcceptsEveryFileWritten) {
   ASSERT_EQ(std::system("command -v pngcheck >/dev/null"), 0) << "pngcheck is not installed";
-  for (const auto& Entry : std::filesystem::directory_iterator(PngSuiteDir())) {
-    const std::string Name = Entry.path().filename().string();
-    const std::string Input = "pngcheck -q '" + Entry.path().string() + "' >/dev/null";
-    if (Entry.path().extension() != ".png" || Name[0] == 'x' || std::system(Input.c_str()) != 0)
+  for (const std::string& Name : SuiteFiles()) {
+    const std::string Input = "pngcheck -q '" + PngSuiteDir() + Name + "' >/dev/null";
+    if (std::system(Input.c_str()) != 0)
       continue;
     for (const char* Options : {"--level=7", "--interlace"}) {
-      ASSERT_EQ(RunTool({"convert", Entry.path().string(), PathOf("out.png"), Options}).Status, ExitOk);
+      ASSERT_EQ(RunTool({"convert", PngSuiteDir() + Name, PathOf("out.png"), Options}).Status, ExitOk);
       const std::string Check = "pngcheck -q '" + PathOf("out.png") + "' >/dev/null";
       EXPECT_EQ(std::system(Check.c_str()), 0) << Name << " " << Options;
     }
