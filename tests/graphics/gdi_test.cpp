@@ -161,29 +161,21 @@ TEST(CompatibleBitmaps, FollowTheContextsFormat) {
   DeleteObject(Made);
 }
 
-struct TRopCase {
-  DWORD Rop;
-  TColors Expected; // for source bits 0 0 1 1 over destination bits 0 1 0 1
-};
-
-class RasterOperation : public testing::TestWithParam<TRopCase> {};
-
 // On monochrome surfaces every raster operation acts on the bits themselves.
-TEST_P(RasterOperation, FollowsItsTruthTable) {
-  TTestSurface Source(CreateBitmap(4, 1, 1, 1, nullptr));
-  TTestSurface Dest(CreateBitmap(4, 1, 1, 1, nullptr));
-  Source.Fill(4, 1, {Black, Black, White, White});
-  Dest.Fill(4, 1, {Black, White, Black, White});
-  EXPECT_EQ(BitBlt(Dest.DC(), 0, 0, 4, 1, Source.DC(), 0, 0, GetParam().Rop), TRUE);
-  EXPECT_EQ(Dest.Pixels(4, 1), GetParam().Expected);
+TEST(RasterOperations, FollowTheirTruthTablesOnMonochromeBits) {
+  const std::pair<DWORD, TColors> Cases[] = {
+      // for source bits 0 0 1 1 over destination bits 0 1 0 1
+      {SRCCOPY, {Black, Black, White, White}}, {NOTSRCCOPY, {White, White, Black, Black}},
+      {SRCAND, {Black, Black, Black, White}},  {SRCPAINT, {Black, White, White, White}}};
+  for (const auto& [Rop, Expected] : Cases) {
+    TTestSurface Source(CreateBitmap(4, 1, 1, 1, nullptr));
+    TTestSurface Dest(CreateBitmap(4, 1, 1, 1, nullptr));
+    Source.Fill(4, 1, {Black, Black, White, White});
+    Dest.Fill(4, 1, {Black, White, Black, White});
+    EXPECT_EQ(BitBlt(Dest.DC(), 0, 0, 4, 1, Source.DC(), 0, 0, Rop), TRUE);
+    EXPECT_EQ(Dest.Pixels(4, 1), Expected) << std::hex << Rop;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Monochrome, RasterOperation,
-    testing::Values(TRopCase{SRCCOPY, {Black, Black, White, White}},
-                    TRopCase{NOTSRCCOPY, {White, White, Black, Black}},
-                    TRopCase{SRCAND, {Black, Black, Black, White}},
-                    TRopCase{SRCPAINT, {Black, White, White, White}}));
 
 TEST(RasterOperations, ActOnTruecolourBits) {
   TTestSurface Source(NewScreenBitmap(1, 1));
@@ -223,41 +215,32 @@ TEST(Conversions, MonochromeToColourUsesTheDestinationColours) {
   EXPECT_EQ(Dest.Pixels(2, 1), (TColors{Red, Blue}));
 }
 
-struct TStretchCase {
-  int SourceCount, DestCount;
-  std::vector<int> Taken; // the source pixel each destination pixel shows
-};
-
-class Stretching : public testing::TestWithParam<TStretchCase> {};
-
-TEST_P(Stretching, TakesThePixelUnderEachCentre) {
-  const TStretchCase& Case = GetParam();
-  TColors Row;
-  for (int i = 0; i < Case.SourceCount; ++i)
-    Row.push_back(RGB(static_cast<BYTE>(10 * i + 10), 0, 0));
-  TTestSurface Source(NewScreenBitmap(Case.SourceCount, 1));
-  Source.Fill(Case.SourceCount, 1, Row);
-  // Horizontally, and transposed vertically.
-  TTestSurface Wide(NewScreenBitmap(Case.DestCount, 1));
-  StretchBlt(Wide.DC(), 0, 0, Case.DestCount, 1, Source.DC(), 0, 0, Case.SourceCount, 1, SRCCOPY);
-  TTestSurface Column(NewScreenBitmap(1, Case.SourceCount));
-  Column.Fill(1, Case.SourceCount, Row);
-  TTestSurface Tall(NewScreenBitmap(1, Case.DestCount));
-  StretchBlt(Tall.DC(), 0, 0, 1, Case.DestCount, Column.DC(), 0, 0, 1, Case.SourceCount, SRCCOPY);
-  TColors Expected;
-  for (const int Index : Case.Taken)
-    Expected.push_back(Row[static_cast<size_t>(Index)]);
-  EXPECT_EQ(Wide.Pixels(Case.DestCount, 1), Expected);
-  EXPECT_EQ(Tall.Pixels(1, Case.DestCount), Expected);
+TEST(Stretching, TakesThePixelUnderEachCentre) {
+  const std::tuple<int, int, std::vector<int>> Cases[] = {
+      // source and destination sizes, the source pixel each destination pixel shows
+      {2, 3, {0, 1, 1}}, {2, 4, {0, 0, 1, 1}}, {3, 2, {0, 2}}, {4, 2, {1, 3}},
+      {5, 3, {0, 2, 4}}, {1, 3, {0, 0, 0}},    {3, 1, {1}}};
+  for (const auto& [SourceCount, DestCount, Taken] : Cases) {
+    SCOPED_TRACE(testing::Message() << SourceCount << " -> " << DestCount);
+    TColors Row;
+    for (int i = 0; i < SourceCount; ++i)
+      Row.push_back(RGB(static_cast<BYTE>(10 * i + 10), 0, 0));
+    TTestSurface Source(NewScreenBitmap(SourceCount, 1));
+    Source.Fill(SourceCount, 1, Row);
+    // Horizontally, and transposed vertically.
+    TTestSurface Wide(NewScreenBitmap(DestCount, 1));
+    StretchBlt(Wide.DC(), 0, 0, DestCount, 1, Source.DC(), 0, 0, SourceCount, 1, SRCCOPY);
+    TTestSurface Column(NewScreenBitmap(1, SourceCount));
+    Column.Fill(1, SourceCount, Row);
+    TTestSurface Tall(NewScreenBitmap(1, DestCount));
+    StretchBlt(Tall.DC(), 0, 0, 1, DestCount, Column.DC(), 0, 0, 1, SourceCount, SRCCOPY);
+    TColors Expected;
+    for (const int Index : Taken)
+      Expected.push_back(Row[static_cast<size_t>(Index)]);
+    EXPECT_EQ(Wide.Pixels(DestCount, 1), Expected);
+    EXPECT_EQ(Tall.Pixels(1, DestCount), Expected);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, Stretching,
-                         testing::Values(TStretchCase{2, 3, {0, 1, 1}},
-                                         TStretchCase{2, 4, {0, 0, 1, 1}},
-                                         TStretchCase{3, 2, {0, 2}}, TStretchCase{4, 2, {1, 3}},
-                                         TStretchCase{5, 3, {0, 2, 4}},
-                                         TStretchCase{1, 3, {0, 0, 0}},
-                                         TStretchCase{3, 1, {1}}));
 
 TEST(Clipping, NothingOutsideEitherSurfaceIsTouched) {
   TTestSurface Source(NewScreenBitmap(2, 2));

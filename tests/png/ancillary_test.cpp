@@ -1,5 +1,6 @@
 #include "png/pngimage.h"
 #include "tests/png/png_builder.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -43,12 +44,7 @@ TEST(Palette, FillsTheColourTableAndWritesItBack) {
   auto& Palette = First<TChunkPLTE>(Image);
   EXPECT_EQ(Palette.EntryCount, 4);
   EXPECT_EQ(Palette.GetEntry(1), 60u | 50u << 8 | 40u << 16);
-  try {
-    Palette.GetEntry(4);
-    FAIL() << "no exception";
-  } catch (const EPngError& Error) {
-    EXPECT_EQ(Error.Message(), "There is no such palette entry.");
-  }
+  EXPECT_EQ(MessageOf<EPngError>([&] { Palette.GetEntry(4); }), "There is no such palette entry.");
   EXPECT_EQ(SavedBody(Palette), FourColours);
 }
 

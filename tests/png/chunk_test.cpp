@@ -88,12 +88,7 @@ TEST(Chunk, IendRoundTripsAndABadCrcRaisesWithAnEmptyBody) {
   Damaged.back() ^= 0x01;
   TMemoryStream Bad;
   FillStream(Bad, Damaged);
-  try {
-    LoadFramed(End, Bad, 0);
-    FAIL() << "no exception";
-  } catch (const EPngInvalidCRC& Error) {
-    EXPECT_EQ(Error.Message(), PngMessage(MsgInvalidCRC));
-  }
+  EXPECT_EQ(MessageOf<EPngInvalidCRC>([&] { LoadFramed(End, Bad, 0); }), PngMessage(MsgInvalidCRC));
   EXPECT_EQ(End.ChunkBodySize(), 0);
 }
 
@@ -141,12 +136,8 @@ TEST(FrameRule, RaisesUnexpectedEndBeforeAllocating) {
     TChunk Chunk(nullptr);
     Chunk.ResizeBody(5);
     ResetLargestAllocation();
-    try {
-      LoadFramed(Chunk, Stream, Size);
-      ADD_FAILURE() << "no exception";
-    } catch (const EPngUnexpectedEnd& Error) {
-      EXPECT_EQ(Error.Message(), PngMessage(MsgUnexpectedEnd));
-    }
+    EXPECT_EQ(MessageOf<EPngUnexpectedEnd>([&] { LoadFramed(Chunk, Stream, Size); }),
+              PngMessage(MsgUnexpectedEnd));
     EXPECT_EQ(Chunk.ChunkBodySize(), 0);
     EXPECT_LT(LargestAllocation(), 4096u);
   }

@@ -1,6 +1,7 @@
 #include "png/pngimage.h"
 #include "tests/graphics/gdi_support.h"
 #include "tests/png/png_builder.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -158,12 +159,8 @@ TEST_F(Drawing, AKeyedImageGivesATransparentBitmap) {
 TEST_F(Drawing, AnImageWithoutPixelsConvertsToNothing) {
   TPNGObject Empty;
   TBitmap Bitmap;
-  try {
-    Bitmap.Assign(Empty);
-    FAIL() << "no exception";
-  } catch (const EConvertError& Error) {
-    EXPECT_EQ(Error.Message(), "Cannot assign a TPNGObject to a TBitmap");
-  }
+  EXPECT_EQ(MessageOf<EConvertError>([&] { Bitmap.Assign(Empty); }),
+            "Cannot assign a TPNGObject to a TBitmap");
   TTestCanvas Target(1, 1, Blue);
   Empty.Draw(Target.Canvas(), {0, 0, 1, 1});
   EXPECT_EQ(Target.Row(0, 1), TColors{Blue});

@@ -1,5 +1,6 @@
 #include "png/pngimage.h"
 #include "tests/png/png_builder.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -121,12 +122,8 @@ TEST(ImageMemory, OnlyTheFirstHeaderBuildsIt) {
 
 TEST(ImageMemory, WhatCannotBeHadAtFullSizeIsOutOfMemory) {
   TPNGObject Image;
-  try {
-    LoadBytes(Image, TPngBuilder().Header(65535, 65535, 8, 6).Bytes());
-    FAIL() << "loaded";
-  } catch (const EPNGOutMemory& Error) {
-    EXPECT_EQ(Error.Message(), PngMessage(MsgOutOfResources));
-  }
+  EXPECT_EQ(MessageOf<EPNGOutMemory>([&] { LoadBytes(Image, TPngBuilder().Header(65535, 65535, 8, 6).Bytes()); }),
+            PngMessage(MsgOutOfResources));
   EXPECT_EQ(Image.Header().AlphaPlane, nullptr);
   EXPECT_FALSE(Image.Header().ImageMemoryUsable());
   EXPECT_EQ(GdiLiveObjectCount(), 0);

@@ -1,5 +1,6 @@
 #include "png/pngimage.h"
 #include "png/pnglang.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -76,13 +77,9 @@ static_assert(AllSiblings(static_cast<TPngExceptions*>(nullptr)),
               "every PNG exception descends from Exception and none from another");
 
 TEST(ZlibMessage, IsTheTextFollowedByTheCodesDescription) {
-  try {
-    RaiseZlibError(Z_DATA_ERROR);
-    FAIL() << "no exception";
-  } catch (const EPNGZLIBError& Error) {
-    EXPECT_EQ(Error.Message(), "Could not decompress the image because it contains invalid "
-                               "compressed data.\r\n Description: data error (-3)");
-  }
+  EXPECT_EQ(MessageOf<EPNGZLIBError>([] { RaiseZlibError(Z_DATA_ERROR); }),
+            "Could not decompress the image because it contains invalid compressed data.\r\n "
+            "Description: data error (-3)");
 }
 
 } // namespace

@@ -28,6 +28,10 @@ std::string TScratchDir::Write(const std::string& Name, const TBytes& Bytes) con
   return Path;
 }
 
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
+
 TBytes ReadFileBytes(const std::string& Path) {
   std::ifstream In(Path, std::ios::binary);
   if (!In)

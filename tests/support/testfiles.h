@@ -3,6 +3,8 @@
 
 #include "platform/core/classes.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -25,6 +27,21 @@ public:
 private:
   std::filesystem::path FRoot;
 };
+
+// The message of the E that Action raises; a test failure, and "", when it raises nothing.
+template <class E, class TAction>
+std::string MessageOf(TAction&& Action) {
+  try {
+    Action();
+  } catch (const E& Error) {
+    return Error.Message();
+  }
+  ADD_FAILURE() << "no exception";
+  return "";
+}
+
+// Whether Text holds Part: for EXPECT_PRED2, which shows both when it does not.
+bool Contains(const std::string& Text, const std::string& Part);
 
 // The bytes of a file; a file that cannot be read raises.
 TBytes ReadFileBytes(const std::string& Path);

@@ -202,14 +202,10 @@ TEST_F(Vqzconv, InfoOfABitmapGivesItsStoredDepth) {
 TEST_F(Vqzconv, LoadFailuresGiveStatus1AndTheExceptionText) {
   TBytes Damaged = ReadFileBytes(PngSuiteDir() + "basn0g08.png");
   Damaged[40] ^= 1;
-  std::string Expected;
-  try {
+  const std::string Expected = MessageOf<Exception>([&] {
     TPNGObject Image;
     LoadBytes(Image, Damaged);
-  } catch (const Exception& Error) {
-    Expected = Error.Message();
-  }
-  ASSERT_FALSE(Expected.empty());
+  });
   const std::pair<std::string, std::string> Cases[] = {
       {Write("bad.png", Damaged), Expected},
       {Write("bad.vqz", VqzOf(Damaged, 40)), Expected},
