@@ -6,11 +6,6 @@
 
 namespace {
 
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF Red = RGB(255, 0, 0);
-constexpr COLORREF Blue = RGB(0, 0, 255);
-constexpr COLORREF Green = RGB(0, 255, 0);
-
 // A 1-bit red-and-blue bitmap: 4 pixels, red blue blue red.
 void MakeRedBlue(TBitmap& Bitmap) {
   void* Bits = nullptr;

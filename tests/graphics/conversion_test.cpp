@@ -5,10 +5,6 @@
 
 namespace {
 
-constexpr COLORREF Black = RGB(0, 0, 0);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF Red = RGB(255, 0, 0);
-constexpr COLORREF Blue = RGB(0, 0, 255);
 constexpr int Depths[] = {1, 4, 8, 16, 24, 32};
 
 // Four pixels in colours every depth can hold, but for 1-bit bitmaps, whose own table is red

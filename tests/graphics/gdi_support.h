@@ -8,6 +8,12 @@
 
 using TColors = std::vector<COLORREF>;
 
+constexpr COLORREF Black = RGB(0, 0, 0);
+constexpr COLORREF White = RGB(255, 255, 255);
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Green = RGB(0, 255, 0);
+constexpr COLORREF Blue = RGB(0, 0, 255);
+
 // A memory context holding a bitmap, both released when the object goes.
 class TTestSurface {
 public:

@@ -8,12 +8,6 @@
 
 namespace {
 
-constexpr COLORREF Black = RGB(0, 0, 0);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF Red = RGB(255, 0, 0);
-constexpr COLORREF Green = RGB(0, 255, 0);
-constexpr COLORREF Blue = RGB(0, 0, 255);
-
 BITMAP Describe(HBITMAP Bitmap) {
   BITMAP Record{};
   EXPECT_EQ(GetObjectA(Bitmap, sizeof Record, &Record), static_cast<int>(sizeof Record));

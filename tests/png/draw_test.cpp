@@ -7,11 +7,6 @@
 
 namespace {
 
-constexpr COLORREF Red = RGB(255, 0, 0);
-constexpr COLORREF Blue = RGB(0, 0, 255);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF Black = RGB(0, 0, 0);
-
 // Every drawing test must release all it made.
 class Drawing : public testing::Test {
 protected:

@@ -10,11 +10,6 @@ namespace {
 
 using TTypes = std::vector<std::string>;
 
-constexpr COLORREF Red = RGB(255, 0, 0);
-constexpr COLORREF Green = RGB(0, 255, 0);
-constexpr COLORREF Blue = RGB(0, 0, 255);
-constexpr COLORREF White = RGB(255, 255, 255);
-
 TColors PixelsOf(TPNGObject& Image) {
   TColors Colors;
   for (int Y = 0; Y < Image.GetHeight(); ++Y)
