@@ -43,8 +43,9 @@ struct TExtractCase {
   size_t PictureAt; // the destination must hold the file from here to its end
 };
 
-std::vector<TExtractCase> ExtractCases() {
-  return {
+// Every boundary of the container: the result, the kind and the picture, and no file left open.
+TEST(Extract, GivesTheResultKindAndPicture) {
+  const TExtractCase Cases[] = {
       {"SixteenBytes", TBytes(16, 0), erTooShort, 0, 0},
       {"SeventeenBytesBitmapAtZero", Container(17, 0, {'B', 'M'}, 0), erExtracted, eikBitmap, 0},
       {"Offset255In257Bytes", Container(257, 255, {'B', 'M'}, 255), erOffsetDoesNotFit, 0, 0},
@@ -63,32 +64,25 @@ std::vector<TExtractCase> ExtractCases() {
       {"PlainPngFileReadWhole", PlainPngFile(), erExtracted, eikPNG, 0},
       {"PlainBitmapFileReadWhole", PlainBmpFile(), erExtracted, eikBitmap, 0},
   };
-}
-
-class Extract : public testing::TestWithParam<TExtractCase> {};
-
-TEST_P(Extract, GivesTheResultKindAndPicture) {
-  const TExtractCase& Case = GetParam();
   TScratchDir Dir;
-  const std::string Path = Dir.Write("case.vqz", Case.File);
-  const int DescriptorsBefore = OpenDescriptorCount();
-
-  TMemoryStream Destination;
-  EmbeddedImageKind Kind = 0xFF;
-  EXPECT_EQ(ExtractEmbeddedImage(Path, Destination, Kind), Case.Result);
-  EXPECT_EQ(OpenDescriptorCount(), DescriptorsBefore) << "the file was left open";
-  EXPECT_EQ(Destination.GetPosition(), 0);
-  if (Case.Result != erExtracted) {
-    EXPECT_EQ(Destination.GetSize(), 0);
-    return;
+  for (const TExtractCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Path = Dir.Write("case.vqz", Case.File);
+    const int DescriptorsBefore = OpenDescriptorCount();
+    TMemoryStream Destination;
+    EmbeddedImageKind Kind = 0xFF;
+    EXPECT_EQ(ExtractEmbeddedImage(Path, Destination, Kind), Case.Result);
+    EXPECT_EQ(OpenDescriptorCount(), DescriptorsBefore) << "the file was left open";
+    EXPECT_EQ(Destination.GetPosition(), 0);
+    if (Case.Result != erExtracted) {
+      EXPECT_EQ(Destination.GetSize(), 0);
+      continue;
+    }
+    EXPECT_EQ(Kind, Case.Kind);
+    EXPECT_EQ(StreamBytes(Destination),
+              TBytes(Case.File.begin() + static_cast<long>(Case.PictureAt), Case.File.end()));
   }
-  EXPECT_EQ(Kind, Case.Kind);
-  EXPECT_EQ(StreamBytes(Destination), TBytes(Case.File.begin() + static_cast<long>(Case.PictureAt),
-                                             Case.File.end()));
 }
-
-INSTANTIATE_TEST_SUITE_P(Boundaries, Extract, testing::ValuesIn(ExtractCases()),
-                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(ExtractFailures, LeaveAFilledDestinationUntouched) {
   TScratchDir Dir;

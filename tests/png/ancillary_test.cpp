@@ -148,9 +148,8 @@ TEST(SetKeyColor, WritesTheSampleTheImageShows) {
 }
 
 TEST(SetKeyColor, OnAPaletteSearchesOnlyItsEntries) {
-  TBytes Colours = FourColours;
   TPNGObject Image;
-  LoadBytes(Image, PaletteImage(Colours, {{"tRNS", {255}}}));
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {255}}}));
   auto& Key = First<TChunktRNS>(Image);
   Key.SetKeyColor(RGB(70, 80, 90));
   EXPECT_EQ(Key.ChunkBodySize(), 3);
