@@ -183,19 +183,6 @@ TEST(Settings, StayWithinTheirRanges) {
   EXPECT_EQ(TPNGObject().ZlibLevel, 7);
 }
 
-TEST(RowGeometry, FollowsColourTypeAndDepth) {
-  const std::tuple<uint8_t, uint8_t, int32_t, int32_t> Cases[] = {
-      {6, 16, 80, 8}, {3, 1, 2, 1}, {0, 16, 20, 2}, {2, 8, 30, 3}, {4, 8, 20, 2}, {0, 2, 3, 1}};
-  for (const auto& [ColorType, Depth, RowBytes, Stride] : Cases) {
-    TPNGObject Image;
-    LoadBytes(Image, TPngBuilder().Header(10, 0, Depth, ColorType).Chunk("IDAT", Compress({})).End().Bytes());
-    int32_t GotBytes = -1, GotStride = -1;
-    Image.GetRowGeometry(GotBytes, GotStride);
-    EXPECT_EQ(GotBytes, RowBytes) << int{ColorType} << "/" << int{Depth};
-    EXPECT_EQ(GotStride, Stride) << int{ColorType} << "/" << int{Depth};
-  }
-}
-
 TEST(CopyFromPNG, CopiesChunksSettingsAndGammaTables) {
   TPNGObject Source;
   LoadBytes(Source, OnePixelGrey()
