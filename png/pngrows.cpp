@@ -127,6 +127,18 @@ void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Sou
     StorePassWith<Put>(Decoder, Pass, Source, Alpha, Dest);
 }
 
+// Passes two columns apart, three eighths of the pixels, are spread in blocks.
+void StorePassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
+                              uint8_t* Alpha, uint8_t* Dest) {
+  const TAdam7Pass& P = Adam7Passes[Pass];
+  if (P.ColumnStep != 2)
+    return StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>(Decoder, Pass, Source,
+                                                                         Alpha, Dest);
+  const int32_t Columns = (Decoder.DecodeWidth - P.StartColumn + 1) / 2;
+  if (Columns > 0)
+    ReorderRgb8EveryOther(Source, Dest + 3 * P.StartColumn, static_cast<uint32_t>(Columns));
+}
+
 // Packed depths share the DIB's packing: the row is one block move.
 void StoreRowPacked(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest, uint8_t*) {
   std::memcpy(Dest, Source, Decoder.RowByteCount);
@@ -171,8 +183,7 @@ TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
     if (!Corrected)
       return Deep ? TDecoderPair{&StoreRowRgb16Uncorrected,
                                  &StorePassOrWholeRow<PutRgb16<false>, &StoreRowRgb16Uncorrected>}
-                  : TDecoderPair{&StoreRowRgb8Uncorrected,
-                                 &StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>};
+                  : TDecoderPair{&StoreRowRgb8Uncorrected, &StorePassRgb8Uncorrected};
     return Deep ? WithPut<PutRgb16<true>> : WithPut<PutRgb8<true>>;
   }
   if (Deep)

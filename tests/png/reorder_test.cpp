@@ -40,6 +40,24 @@ TEST(Reorder, FastEqualsPlainAtEveryWidth) {
   }
 }
 
+// The destination holds exactly the span the pixels need, and its bytes between the pixels
+// must come out as they went in.
+TEST(Reorder, EveryOtherPixelFastEqualsPlainAndKeepsTheBytesBetween) {
+  std::mt19937 Generator(6);
+  for (const uint32_t Count : Widths(Generator)) {
+    const TBytes Source = RandomBytes(Generator, 3 * Count);
+    const TBytes Before = RandomBytes(Generator, Count == 0 ? 0 : 6 * Count - 3);
+    TBytes Fast = Before, Plain = Before;
+    ReorderRgb8EveryOther(Source.data(), Fast.data(), Count);
+    ReorderRgb8EveryOtherPlain(Source.data(), Plain.data(), Count);
+    ASSERT_EQ(Fast, Plain) << "count " << Count;
+  }
+  const TBytes Source{1, 2, 3, 4, 5, 6};
+  TBytes Dest{9, 9, 9, 8, 8, 8, 9, 9, 9};
+  ReorderRgb8EveryOtherPlain(Source.data(), Dest.data(), 2);
+  EXPECT_EQ(Dest, (TBytes{3, 2, 1, 8, 8, 8, 6, 5, 4}));
+}
+
 TEST(Reorder, PlainGivesBlueFirstHighBytesAndAlpha) {
   const TBytes Rgb8{1, 2, 3, 4, 5, 6}, Rgba8{1, 2, 3, 9, 4, 5, 6, 8},
       Rgb16{0x11, 0x12, 0x21, 0x22, 0x31, 0x32, 0x41, 0x42, 0x51, 0x52, 0x61, 0x62};
