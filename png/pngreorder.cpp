@@ -48,8 +48,12 @@ namespace {
 
 using TLanes = std::array<int8_t, 16>;
 
+__m128i LoadLanes(const TLanes& Lanes) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lanes.data()));
+}
+
 __attribute__((target("ssse3"))) __m128i Shuffle(__m128i Bytes, const TLanes& Lanes) {
-  return _mm_shuffle_epi8(Bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lanes.data())));
+  return _mm_shuffle_epi8(Bytes, LoadLanes(Lanes));
 }
 
 __m128i Load(const uint8_t* At) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(At)); }
@@ -149,8 +153,7 @@ ReorderRgb8EveryOtherSsse3(const uint8_t* Source, uint8_t* Dest, uint32_t Count)
       uint8_t* At = Dest + 6 * K + 16 * Block;
       const __m128i Ours =
           _mm_or_si128(Shuffle(Low, Lanes[2 * Block]), Shuffle(High, Lanes[2 * Block + 1]));
-      const __m128i Others = _mm_and_si128(
-          Load(At), _mm_loadu_si128(reinterpret_cast<const __m128i*>(Kept[Block].data())));
+      const __m128i Others = _mm_and_si128(Load(At), LoadLanes(Kept[Block]));
       Store(At, _mm_or_si128(Ours, Others));
     }
   }

@@ -134,9 +134,7 @@ void StorePassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t
   if (P.ColumnStep != 2)
     return StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>(Decoder, Pass, Source,
                                                                          Alpha, Dest);
-  const int32_t Columns = (Decoder.DecodeWidth - P.StartColumn + 1) / 2;
-  if (Columns > 0)
-    ReorderRgb8EveryOther(Source, Dest + 3 * P.StartColumn, static_cast<uint32_t>(Columns));
+  ReorderRgb8EveryOther(Source, Dest + 3 * P.StartColumn, Decoder.RowByteCount / 3);
 }
 
 // Packed depths share the DIB's packing: the row is one block move.
