@@ -11,7 +11,7 @@
 const char* const HelpText =
     R"(Usage: vqzconv COMMAND ...
 
-Gets the pictures out of VQZ files, describes them and converts them.
+Gets the pictures out of VQZ files, describes them, converts them and makes thumbnails of them.
 
   vqzconv extract IN OUT      write the picture embedded in the VQZ file IN to OUT, its bytes
                               unchanged
@@ -31,6 +31,11 @@ Gets the pictures out of VQZ files, describes them and converts them.
                               line of progress per file and a summary. A bad file does not
                               stop the others; a name written twice in a run is an error for
                               the second file, never an overwrite.
+  vqzconv thumbnail IN OUT [--size N]
+                              write the picture scaled to fit N x N pixels (default 128, at
+                              most 16384), its aspect ratio kept and never enlarged, as an
+                              8-bit RGBA PNG: an area average of the colours it shows, its
+                              transparency kept as alpha. For file managers' thumbnailers.
 
 IN is read by its extension, without regard to case: .png as a PNG file, .bmp as a Windows
 bitmap, anything else (a .vqz file first of all) as a VQZ container.
@@ -111,7 +116,7 @@ bool IsOption(const std::string& Arg, const std::string& Name) {
 
 struct TParsed {
   TCommandLine Line;
-  bool SawTo = false, SawOutDir = false;
+  bool SawTo = false, SawOutDir = false, SawSize = false;
 };
 
 void ParseOption(const std::vector<std::string>& Args, size_t& Index, TParsed& Parsed) {
@@ -138,6 +143,12 @@ void ParseOption(const std::vector<std::string>& Args, size_t& Index, TParsed& P
   } else if (HasPrefix(Arg, "--max-idat=")) {
     Line.Writer.MaxDataChunkSize =
         static_cast<uint32_t>(ParseNumber("--max-idat", Arg.substr(11), MaxDataChunkSizeLimit));
+  } else if (IsOption(Arg, "--size")) {
+    Line.ThumbnailSize = static_cast<uint32_t>(
+        ParseNumber("--size", ValueOf(Args, Index, "--size"), LargestThumbnailSize));
+    if (Line.ThumbnailSize == 0)
+      throw EUsageError("--size must be at least 1");
+    Parsed.SawSize = true;
   } else if (Arg == "--interlace" || Arg == "--no-interlace") {
     Line.Writer.Interlace = Arg == "--interlace";
   } else {
@@ -174,6 +185,8 @@ void CheckConvert(TParsed& Parsed) {
 
 void CheckCommand(TParsed& Parsed) {
   TCommandLine& Line = Parsed.Line;
+  if (Parsed.SawSize && Line.Command != "thumbnail")
+    throw EUsageError("--size goes with thumbnail only");
   const bool Other = Parsed.SawTo || Parsed.SawOutDir || Line.Writer.AnyGiven();
   if (Line.Command == "convert")
     return CheckConvert(Parsed);
@@ -181,12 +194,17 @@ void CheckCommand(TParsed& Parsed) {
     CheckFileCount(Line, 2, "extract IN OUT");
     if (Other || Line.Json)
       throw EUsageError("extract takes no options");
+  } else if (Line.Command == "thumbnail") {
+    CheckFileCount(Line, 2, "thumbnail IN OUT [--size N]");
+    if (Other || Line.Json)
+      throw EUsageError("thumbnail takes only --size");
   } else if (Line.Command == "info") {
     CheckFileCount(Line, 1, "info IN [--json]");
     if (Other)
       throw EUsageError("info takes only --json");
   } else {
-    throw EUsageError("unknown command \"" + Line.Command + "\" (extract, info, convert)");
+    throw EUsageError("unknown command \"" + Line.Command +
+                      "\" (extract, info, convert, thumbnail)");
   }
 }
 

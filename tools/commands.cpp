@@ -4,6 +4,7 @@
 #include "tools/info.h"
 #include "tools/input.h"
 #include "tools/output.h"
+#include "tools/thumbnail.h"
 #include "tools/vqzconv.h"
 
 #include <filesystem>
@@ -51,6 +52,13 @@ int ConvertOne(const TCommandLine& Line, std::ostream& Err) {
   return ForFile(Line.Files[0], Err, [&] {
     TInputPicture Input = LoadInputPicture(Line.Files[0]);
     ConvertPicture(Input, Line.To, Line.Writer, Line.Files[1]);
+  });
+}
+
+int Thumbnail(const TCommandLine& Line, std::ostream& Err) {
+  return ForFile(Line.Files[0], Err, [&] {
+    TInputPicture Input = LoadInputPicture(Line.Files[0]);
+    WriteThumbnail(Input, Line.ThumbnailSize, Line.Files[1]);
   });
 }
 
@@ -104,5 +112,7 @@ int RunVqzconv(const std::vector<std::string>& Args, std::ostream& Out, std::ost
     return Extract(Line, Err);
   if (Line.Command == "info")
     return Info(Line, Out, Err);
+  if (Line.Command == "thumbnail")
+    return Thumbnail(Line, Err);
   return Line.Batch ? ConvertBatch(Line, Out, Err) : ConvertOne(Line, Err);
 }

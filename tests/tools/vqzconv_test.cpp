@@ -110,10 +110,11 @@ TEST_F(Vqzconv, HelpDocumentsEveryCommandAndOption) {
   for (const auto& Args : {std::vector<std::string>{"--help"}, {"convert", "-h"}, {"help"}}) {
     const TRun Result = RunTool(Args);
     EXPECT_EQ(Result.Status, ExitOk);
-    for (const char* Word : {"extract IN OUT", "info IN [--json]", "convert IN OUT", "--to",
-                             "--out-dir", "--filters=", "--level=", "--interlace",
-                             "--no-interlace", "--max-idat=", "raised to\n                      65535",
-                             "a colour key\n                                      or alpha is dropped"})
+    for (const char* Word :
+         {"extract IN OUT", "info IN [--json]", "convert IN OUT", "--to", "--out-dir",
+          "thumbnail IN OUT [--size N]", "--filters=", "--level=", "--interlace", "--no-interlace",
+          "--max-idat=", "raised to\n                      65535",
+          "a colour key\n                                      or alpha is dropped"})
       EXPECT_NE(Result.Out.find(Word), std::string::npos) << Word;
   }
 }
