@@ -37,6 +37,7 @@ struct TCommandLine {
   TOutputKind To = TOutputKind::okPam;
   TWriterOptions Writer;
   uint32_t ThumbnailSize = DefaultThumbnailSize;
+  unsigned Jobs = 0; // files a batch converts at once; 0 for one per core
 };
 
 // EUsageError, saying what is wrong, for anything that is not a valid command line.
