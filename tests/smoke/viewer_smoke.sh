@@ -28,7 +28,7 @@ container "$work/shown.bmp" "$work/bmp.vqz"
 head -c 40 "$work/shown.png" > "$work/cut.png"
 container "$work/cut.png" "$work/damaged.vqz"
 
-export DISPLAY=:$((90 + RANDOM % 900))
+export DISPLAY=:$((90 + RANDOM % 900)) QT_QPA_PLATFORM=xcb
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
