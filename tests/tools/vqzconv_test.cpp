@@ -285,17 +285,22 @@ TEST_F(Vqzconv, BatchConvertsEachFileAndGoesOnAfterFailures) {
 // job, though a big first file finishes last; a name is claimed in input order, by a file that
 // fails as well.
 TEST_F(Vqzconv, JobsRunAtOnceAndReportAsOneJobDoes) {
-  TBytes Big;
-  for (uint32_t Y = 0; Y < 600; ++Y) {
-    Big.push_back(1);
-    for (uint32_t X = 0; X < 600 * 3; ++X)
-      Big.push_back(static_cast<uint8_t>(X * Y % 251));
-  }
-  std::vector<std::string> Files = {
-      Write("big.png", TPngBuilder().Header(600, 600, 8, COLOR_RGB).Data(Big).End().Bytes()),
-      Write("x.vqz", TBytes(5, 0)), Write("x.png", ReadFileBytes(PngSuiteDir() + "basn0g01.png"))};
-  for (const char* Name : {"basn3p04.png", "basn2c16.png", "tbrn2c08.png", "basn6a08.png"})
-    Files.push_back(PngSuiteDir() + Name);
+  const auto Picture = [](uint32_t Width, uint32_t Height, uint8_t ColorType, uint32_t Channels) {
+    TBytes Raw;
+    for (uint32_t Y = 0; Y < Height; ++Y) {
+      Raw.push_back(1);
+      for (uint32_t X = 0; X < Width * Channels; ++X)
+        Raw.push_back(static_cast<uint8_t>(X * Y % 251));
+    }
+    return TPngBuilder().Header(Width, Height, 8, ColorType).Data(Raw).End().Bytes();
+  };
+  std::vector<std::string> Files = {Write("big.png", Picture(600, 600, COLOR_RGB, 3)),
+                                    Write("x.vqz", TBytes(5, 0)),
+                                    Write("x.png", Picture(9, 5, COLOR_GRAYSCALE, 1)),
+                                    Write("alpha.vqz", VqzOf(Picture(7, 3, COLOR_RGBALPHA, 4), 50)),
+                                    Write("grey.png", Picture(30, 20, COLOR_GRAYSCALEALPHA, 2)),
+                                    "tests/fixtures/bmp/info_8.bmp",
+                                    "tests/fixtures/bmp/core_24.bmp"};
   const auto Batch = [&](const std::string& Jobs) {
     std::vector<std::string> Args{"convert"};
     Args.insert(Args.end(), Files.begin(), Files.end());

@@ -232,7 +232,7 @@ TEST_F(Viewer, AFileGivenByNameOpensAsIfPickedAndSaysWhyItShowsNothing) {
   EXPECT_EQ(Shot.At(1, 0), 0x0000FFu);
   Application->QueueAsyncCall(
       [&] { Form->OpenPicture(Dir.Write("none.vqz", VqzOf(TBytes(28, 0x89), 30))); });
-  TBytes Cut = ReadFileBytes(PngSuiteDir() + "basn2c08.png");
+  TBytes Cut = RedBluePng(9);
   Cut.resize(8 + 25);
   Application->QueueAsyncCall([&] { Form->OpenPicture(Dir.Write("cut.png", Cut)); });
   Application->ProcessMessages();
@@ -258,7 +258,7 @@ TEST_F(Viewer, CtrlOOpensTheDialog) {
 // A drop opens its first local file as the dialog would; a drag of anything else is refused.
 TEST_F(Viewer, ADroppedFileOpensAndOtherDropsAreRefused) {
   const std::string Red = Dir.Write("red.png", RedBluePng(9));
-  const std::string Other = Dir.Write("other.png", ReadFileBytes(PngSuiteDir() + "basn2c08.png"));
+  const std::string Other = Dir.Write("other.png", RedBluePng(12));
   const TSnapshot Empty = Shown();
   for (const std::vector<std::string>& Refused :
        {std::vector<std::string>{"https://example.org/red.png"}, {"ftp://host" + Red}, {}}) {
@@ -270,8 +270,9 @@ TEST_F(Viewer, ADroppedFileOpensAndOtherDropsAreRefused) {
   EXPECT_TRUE(Form->DropUrls({"file://" + Dir.PathOf("missing.vqz")}));
   EXPECT_EQ(Shown().At(0, 0), 0xFF0000u);
   EXPECT_TRUE(Messages.empty());
+  EXPECT_EQ(Shown().At(9, 0), Rgb(FormColor));
   EXPECT_TRUE(Form->DropUrls({"file://" + Other}));
-  ExpectShowsPng(Other, 32, 32);
+  ExpectShowsPng(Other, 12, 2);
 }
 
 // The program carries its own icon: 32 x 32 pixels in 16 colours.
