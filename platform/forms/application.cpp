@@ -38,9 +38,7 @@ int TApplication::Run() {
   return QApplication::exec();
 }
 
-void TApplication::ProcessMessages() {
-  QApplication::processEvents();
-}
+void TApplication::ProcessMessages() { QApplication::processEvents(); }
 
 void TApplication::QueueAsyncCall(std::function<void()> Handler) {
   QMetaObject::invokeMethod(
