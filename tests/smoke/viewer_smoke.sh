@@ -45,16 +45,17 @@ start_viewer() {
   sleep 0.5
 }
 
-stop_viewer() {
-  kill "${pids[-1]}"
-  wait "${pids[-1]}" 2>/dev/null || true
-  unset 'pids[-1]'
-}
-
 # Waits until Count visible windows carry Name.
 wait_windows() {
   for _ in $(seq 100); do [ "$(windows_named "$1")" -eq "$2" ] && return 0; sleep 0.1; done
   fail "expected $2 window(s) named $1, found $(windows_named "$1")"
+}
+
+stop_viewer() {
+  kill "${pids[-1]}"
+  wait "${pids[-1]}" 2>/dev/null || true
+  unset 'pids[-1]'
+  wait_windows '^VQZ To Image$' 0
 }
 
 open_file() {
@@ -71,19 +72,29 @@ open_file() {
   sleep 0.5
 }
 
+# Waits up to 10 seconds for a screenshot that shows the picture.
 expect_on_screen() {
-  xwd -root -silent > "$work/screen.xwd"
-  "$check" "$work/screen.xwd" "$1" || fail "after opening $2: the picture is not shown"
+  for _ in $(seq 50); do
+    xwd -root -silent > "$work/screen.xwd"
+    "$check" "$work/screen.xwd" "$1" >/dev/null && return 0
+    sleep 0.2
+  done
+  fail "after opening $2: the picture is not shown"
+}
+
+# Waits up to 10 seconds for the viewer to say Line on standard error.
+expect_said() {
+  for _ in $(seq 100); do grep -qxF "$1" "$work/viewer.err" && return 0; sleep 0.1; done
+  fail "the viewer did not say \"$1\": $(cat "$work/viewer.err")"
 }
 
 start_viewer "$work/png.vqz" "$work/bmp.vqz"
 expect_on_screen "$work/shown.png" "the first of two files on the command line"
 stop_viewer
 start_viewer "$work/missing.vqz"
+expect_said "vqz2image: $work/missing.vqz: no such file"
 xwd -root -silent > "$work/screen.xwd"
 "$check" "$work/screen.xwd" "$work/shown.png" --absent || fail "a missing file showed a picture"
-grep -qxF "vqz2image: $work/missing.vqz: no such file" "$work/viewer.err" ||
-  fail "a missing file on the command line was not reported: $(cat "$work/viewer.err")"
 [ "$(windows_named '^VQZ To Image$')" -eq 1 ] || fail "a missing file on the command line showed a message box"
 stop_viewer
 
