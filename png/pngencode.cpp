@@ -273,6 +273,31 @@ uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
   return Best > 0 ? Chosen : 0;
 }
 
+// The output buffer starts at the size the data was expected to compress to at most; data
+// that needs more (the estimate is only that) grows it to a whole chunk rather than cutting a
+// short one, so that every chunk but the last is full.
+void TChunkIDAT::EmptyFullOutput(TWriteState& State) {
+  z_stream& Z = State.Zlib.ZLib;
+  const uint32_t ChunkSize = OwnerImage()->GetMaxDataChunkSize();
+  if (State.OutputSize < ChunkSize) {
+    const auto Grown =
+        static_cast<uint32_t>(std::min<uint64_t>(ChunkSize, uint64_t{State.OutputSize} * 2));
+    std::unique_ptr<uint8_t[]> Buffer(new (std::nothrow) uint8_t[Grown]);
+    if (!Buffer)
+      RaiseZlibError(Z_MEM_ERROR);
+    std::memcpy(Buffer.get(), State.Zlib.WorkBuffer.get(), State.OutputSize);
+    State.Zlib.WorkBuffer = std::move(Buffer);
+    State.Zlib.WorkBufferSize = static_cast<int32_t>(Grown);
+    Z.next_out = State.Zlib.WorkBuffer.get() + State.OutputSize;
+    Z.avail_out = Grown - State.OutputSize;
+    State.OutputSize = Grown;
+    return;
+  }
+  WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
+  Z.next_out = State.Zlib.WorkBuffer.get();
+  Z.avail_out = State.OutputSize;
+}
+
 // Every deflate result is checked: an error raises, and a call that makes no progress is never
 // repeated.
 void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count) {
@@ -286,9 +311,7 @@ void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint
     if (Result < 0)
       RaiseZlibError(Result);
     if (Z.avail_out == 0) {
-      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
-      Z.next_out = State.Zlib.WorkBuffer.get();
-      Z.avail_out = State.OutputSize;
+      EmptyFullOutput(State);
     } else if (Z.avail_in == InBefore && Z.avail_out == OutBefore) {
       RaiseZlibError(Z_BUF_ERROR);
     }
@@ -307,9 +330,7 @@ void TChunkIDAT::FinishCompressedData(TWriteState& State) {
     if (Result == Z_STREAM_END)
       break;
     if (Z.avail_out == 0) {
-      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
-      Z.next_out = State.Zlib.WorkBuffer.get();
-      Z.avail_out = State.OutputSize;
+      EmptyFullOutput(State);
     } else if (Z.avail_out == OutBefore) {
       RaiseZlibError(Z_BUF_ERROR);
     }

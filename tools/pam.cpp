@@ -19,7 +19,8 @@ uint32_t IndexAt(const uint8_t* Row, int BitCount, uint32_t X) {
 // Where each pixel's alpha comes from.
 struct TAlphaSource {
   const TChunktRNS* Palette = nullptr; // alpha by index
-  bool Keyed = false;                  // 0 for the key colour
+  bool Keyed = false;                  // 0 for the key: a grey index, or a truecolour colour
+  int KeyIndex = -1;
   COLORREF Key = 0;
 };
 
@@ -28,9 +29,17 @@ TAlphaSource AlphaSourceOf(const TPNGObject& Image) {
   const auto* Transparency =
       static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
   if (H.ColorType == COLOR_PALETTE)
-    return {Transparency, false, 0};
-  const bool Keyed = !H.HasAlpha() && Image.TransparencyKind() == trColorKey;
-  return {nullptr, Keyed, Keyed ? Image.ImageKeyColor() & 0xFFFFFF : 0};
+    return {Transparency, false, -1, 0};
+  if (H.HasAlpha() || Image.TransparencyKind() != trColorKey)
+    return {};
+  return {nullptr, true, Transparency->KeyIndex(), Image.ImageKeyColor() & 0xFFFFFF};
+}
+
+// A grey level shown like the key's is no key: only the key's own sample is clear.
+bool IsKey(const TAlphaSource& Source, int BitCount, uint32_t Index, const uint8_t* Rgb) {
+  if (BitCount != 24)
+    return static_cast<int>(Index) == Source.KeyIndex;
+  return RGB(Rgb[0], Rgb[1], Rgb[2]) == Source.Key;
 }
 
 void PutRow(const TChunkIHDR& H, const TAlphaSource& Source, uint32_t Y, uint8_t* Out) {
@@ -51,7 +60,7 @@ void PutRow(const TChunkIHDR& H, const TAlphaSource& Source, uint32_t Y, uint8_t
     else if (Source.Palette != nullptr)
       Out[3] = Source.Palette->AlphaTable[Index];
     else if (Source.Keyed)
-      Out[3] = RGB(Out[0], Out[1], Out[2]) == Source.Key ? 0 : 255;
+      Out[3] = IsKey(Source, BitCount, Index, Out) ? 0 : 255;
     else
       Out[3] = 255;
   }

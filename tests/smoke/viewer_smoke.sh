@@ -27,6 +27,8 @@ container "$work/shown.bmp" "$work/bmp.vqz"
 head -c 40 "$work/shown.png" > "$work/cut.png"
 container "$work/cut.png" "$work/damaged.vqz"
 
+# The viewer must open a real X window here in the C locale, whatever the caller exported.
+export QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LC_ALL=C.UTF-8
 export DISPLAY=:$((90 + RANDOM % 900))
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)

@@ -290,6 +290,36 @@ TEST_F(Vqzconv, BitmapOutputReadsBackAsThePicture) {
   }
 }
 
+// The colours of a PAM file's pixels, alpha left out.
+TBytes PamColours(const TBytes& Pam) {
+  const std::string Text(Pam.begin(), Pam.end());
+  TBytes Colours;
+  for (size_t At = Text.find("ENDHDR\n") + 7; At + 4 <= Pam.size(); At += 4)
+    Colours.insert(Colours.end(), Pam.begin() + static_cast<ptrdiff_t>(At),
+                   Pam.begin() + static_cast<ptrdiff_t>(At) + 3);
+  return Colours;
+}
+
+// A bitmap file holds no key, so its pixels keep the colours the picture stored, also where the
+// viewer's bitmap gives the key a colour of its own: a grey key shown like its neighbour under a
+// gamma, a palette key entry sharing its colour. The PAM keys only the key's own pixels.
+TEST_F(Vqzconv, BitmapOutputOfKeyedPicturesHoldsTheStoredColours) {
+  const std::pair<TBytes, TBytes> Cases[] = {{GreyKeyShownLikeItsNeighbour(), {255, 0}},
+                                             {DuplicateBlackPalette(), {0, 255, 255}}};
+  for (const auto& [Picture, Alpha] : Cases) {
+    const std::string In = Write("in.png", Picture);
+    ASSERT_EQ(RunTool({"convert", In, PathOf("out.bmp")}).Status, ExitOk);
+    ASSERT_EQ(RunTool({"convert", PathOf("out.bmp"), PathOf("back.pam")}).Status, ExitOk);
+    ASSERT_EQ(RunTool({"convert", In, PathOf("direct.pam")}).Status, ExitOk);
+    const TBytes Direct = ReadFileBytes(PathOf("direct.pam"));
+    EXPECT_EQ(PamColours(ReadFileBytes(PathOf("back.pam"))), PamColours(Direct));
+    TBytes DirectAlpha;
+    for (size_t At = Direct.size() - 4 * Alpha.size() + 3; At < Direct.size(); At += 4)
+      DirectAlpha.push_back(Direct[At]);
+    EXPECT_EQ(DirectAlpha, (TBytes{Alpha.begin(), Alpha.end()}));
+  }
+}
+
 // pngcheck, an independent checker, accepts what we write from every PngSuite file it accepts.
 TEST_F(Vqzconv, PngcheckAcceptsEveryFileWritten) {
   ASSERT_EQ(std::system("command -v pngcheck >/dev/null"), 0) << "pngcheck is not installed";
