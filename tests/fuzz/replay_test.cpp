@@ -34,7 +34,7 @@ TEST(FuzzReplay, PngFindingsAndSeeds) {
 }
 
 TEST(FuzzReplay, BitmapFindingsAndSeeds) {
-  EXPECT_GT(Replay({"fuzz/regressions/bmp", "tests/fixtures/bmp"}, FuzzBitmap), 20);
+  EXPECT_GT(Replay({"fuzz/regressions/bmp", "tests/data/bmp"}, FuzzBitmap), 20);
 }
 
 TEST(FuzzReplay, ContainerFindingsAndSeeds) {

@@ -190,7 +190,7 @@ TEST_F(Vqzconv, InfoReportsWhatIsMissingAsNull) {
 }
 
 TEST_F(Vqzconv, InfoOfABitmapGivesItsStoredDepth) {
-  const TBytes Bitmap = ReadFileBytes("tests/fixtures/bmp/v5_565.bmp");
+  const TBytes Bitmap = ReadFileBytes("tests/data/bmp/v5_565.bmp");
   EXPECT_EQ(RunTool({"info", Write("a.BMP", Bitmap), "--json"}).Out,
             "{\"width\":32,\"height\":2,\"bits_per_pixel\":16}\n");
   EXPECT_EQ(RunTool({"info", Write("b.vqz", VqzOf(Bitmap, 40))}).Out,
@@ -257,7 +257,7 @@ TEST_F(Vqzconv, BatchConvertsEachFileAndGoesOnAfterFailures) {
   const std::string A = Write("a.vqz", VqzOf(ReadFileBytes(PngSuiteDir() + "basn3p04.png"), 40));
   const std::string Bad = Write("bad.vqz", TBytes(3, 0));
   const std::string Twin = Write("a.png", ReadFileBytes(PngSuiteDir() + "basn0g01.png"));
-  const std::string Bitmap = Write("c.bmp", ReadFileBytes("tests/fixtures/bmp/core_8.bmp"));
+  const std::string Bitmap = Write("c.bmp", ReadFileBytes("tests/data/bmp/core_8.bmp"));
   const std::string Out = PathOf("made/here");
   const TRun Result = RunTool({"convert", A, Bad, Twin, Bitmap, "--out-dir", Out, "--to=png"});
   EXPECT_EQ(Result.Status, ExitContainer);
