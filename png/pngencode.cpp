@@ -1,34 +1,14 @@
 // The image-data writer: rows encoded from the image memory into PNG sample layout, gamma undone
 // on colour samples, a filter chosen per row, one deflate stream cut into IDAT chunks.
-#include "png/pngcpu.h"
+#include "png/pngfilter.h"
 #include "png/pngframe.h"
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef VQZ_X86
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
-
-// The default filter, sixteen bytes a subtraction where the processor allows.
-void SubFilterRow(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Stride) {
-  uint32_t i = 0;
-  for (; i < std::min(Stride, Count); ++i)
-    Out[i] = Raw[i];
-#ifdef VQZ_X86
-  for (; i + 16 <= Count; i += 16)
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(Out + i),
-        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i)),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i - Stride))));
-#endif
-  for (; i < Count; ++i)
-    Out[i] = static_cast<uint8_t>(Raw[i] - Raw[i - Stride]);
-}
 
 // Each pixel layout stores image column C as PNG pixel K of the raw row. 16-bit samples are
 // written as v x 257, so full intensity stays full.
