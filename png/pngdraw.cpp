@@ -1,78 +1,13 @@
 // Conversion to the platform bitmap and drawing: opaque, colour-keyed and alpha-blended.
-#include "png/pngimage.h"
 #include "png/pngblend.h"
+#include "png/pnggdi.h"
+#include "png/pngimage.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-[[noreturn]] void RaiseOutOfResources() {
-  TPNGObject::RaisePngError<EPNGOutMemory>(PngMessage(MsgOutOfResources));
-}
-
-// Owners of what drawing creates: each is deleted by its own handle on every way out.
-class TOwnedDC {
-public:
-  explicit TOwnedDC(HDC Handle) : FHandle(Handle) {
-    if (FHandle == nullptr)
-      RaiseOutOfResources();
-  }
-  ~TOwnedDC() { DeleteDC(FHandle); }
-  TOwnedDC(const TOwnedDC&) = delete;
-  TOwnedDC& operator=(const TOwnedDC&) = delete;
-  HDC Get() const { return FHandle; }
-
-private:
-  HDC FHandle;
-};
-
-class TOwnedBitmap {
-public:
-  explicit TOwnedBitmap(HBITMAP Handle) : FHandle(Handle) {
-    if (FHandle == nullptr)
-      RaiseOutOfResources();
-  }
-  ~TOwnedBitmap() {
-    if (FHandle != nullptr)
-      DeleteObject(FHandle);
-  }
-  TOwnedBitmap(const TOwnedBitmap&) = delete;
-  TOwnedBitmap& operator=(const TOwnedBitmap&) = delete;
-  HBITMAP Get() const { return FHandle; }
-
-private:
-  HBITMAP FHandle;
-};
-
-// A bitmap selected into a context, selected out again before either goes.
-class TSelection {
-public:
-  TSelection(HDC DC, HBITMAP Bitmap) : FDC(DC), FPrevious(SelectObject(DC, Bitmap)) {
-    if (FPrevious == nullptr)
-      RaiseOutOfResources();
-  }
-  ~TSelection() { SelectObject(FDC, FPrevious); }
-  TSelection(const TSelection&) = delete;
-  TSelection& operator=(const TSelection&) = delete;
-
-private:
-  HDC FDC;
-  HGDIOBJ FPrevious;
-};
-
-class TScreenDC {
-public:
-  TScreenDC() : FHandle(GetDC(nullptr)) {}
-  ~TScreenDC() { ReleaseDC(nullptr, FHandle); }
-  TScreenDC(const TScreenDC&) = delete;
-  TScreenDC& operator=(const TScreenDC&) = delete;
-  HDC Get() const { return FHandle; }
-
-private:
-  HDC FHandle;
-};
 
 BITMAPINFO BlendInfoFor(const TChunkIHDR& Header) {
   BITMAPINFO Info{};
@@ -100,19 +35,6 @@ void BlendPixel(uint8_t* Under, uint8_t Blue, uint8_t Green, uint8_t Red, uint8_
   Under[0] = BlendChannel(Blue, Under[0], Alpha);
   Under[1] = BlendChannel(Green, Under[1], Alpha);
   Under[2] = BlendChannel(Red, Under[2], Alpha);
-}
-
-// The index a grey key sample is stored as, or the palette entry that is clear.
-int KeyIndex(const TPNGObject& Image, const TChunktRNS& Transparency) {
-  const TChunkIHDR& H = Image.Header();
-  if (H.ColorType == COLOR_PALETTE) {
-    for (int32_t i = 0; i < Transparency.PaletteEntriesCovered(); ++i)
-      if (Transparency.AlphaTable[static_cast<size_t>(i)] == 0)
-        return i;
-    return -1;
-  }
-  const int Sample = Transparency.AlphaTable[0] << 8 | Transparency.AlphaTable[1];
-  return H.BitDepth == 16 ? Sample >> 8 : H.BitDepth == 2 ? Sample * 5 : Sample;
 }
 
 COLORREF ColorOf(const RGBQUAD& Entry) { return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue); }
@@ -164,7 +86,7 @@ void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
   if (!H.PaletteMode || Transparency == nullptr)
     return;
   const int Entries = 1 << H.BitCount();
-  const int Index = KeyIndex(*this, *Transparency);
+  const int Index = Transparency->KeyIndex();
   if (Index < 0 || Index >= Entries)
     return;
   const bool Shared = std::count_if(Info.bmiColors, Info.bmiColors + Entries, [&](const RGBQUAD& E) {
@@ -286,12 +208,13 @@ void TPNGObject::Draw(TCanvas& Canvas, const TRect& Rect) {
   }
 }
 
-void TPNGObject::AssignToBitmap(TBitmap& Dest) const {
+void TPNGObject::AssignToBitmap(TBitmap& Dest, TBitmapUse Use) const {
   const TChunkIHDR& H = Header();
-  const TTransparencyKind Kind = TransparencyKind();
-  BITMAPINFO Info{};
+  const bool Keyed = Use == buDrawing && TransparencyKind() == trColorKey;
+  BITMAPINFO Info = H.DibInfo;
   COLORREF Key = 0;
-  KeyedDrawingInfo(Info, Key);
+  if (Keyed)
+    KeyedDrawingInfo(Info, Key);
   if (H.Width == 0 || H.Height == 0) {
     Dest.SetHandle(nullptr);
     return;
@@ -320,7 +243,7 @@ void TPNGObject::AssignToBitmap(TBitmap& Dest) const {
   default:
     break;
   }
-  if (Kind == trColorKey) {
+  if (Keyed) {
     Dest.SetTransparentColor(static_cast<TColor>(Key));
     Dest.SetTransparent(true);
   }

@@ -1,34 +1,14 @@
 // The image-data writer: rows encoded from the image memory into PNG sample layout, gamma undone
 // on colour samples, a filter chosen per row, one deflate stream cut into IDAT chunks.
-#include "png/pngcpu.h"
+#include "png/pngfilter.h"
 #include "png/pngframe.h"
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef VQZ_X86
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
-
-// The default filter, sixteen bytes a subtraction where the processor allows.
-void SubFilterRow(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Stride) {
-  uint32_t i = 0;
-  for (; i < std::min(Stride, Count); ++i)
-    Out[i] = Raw[i];
-#ifdef VQZ_X86
-  for (; i + 16 <= Count; i += 16)
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(Out + i),
-        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i)),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i - Stride))));
-#endif
-  for (; i < Count; ++i)
-    Out[i] = static_cast<uint8_t>(Raw[i] - Raw[i - Stride]);
-}
 
 // Each pixel layout stores image column C as PNG pixel K of the raw row. 16-bit samples are
 // written as v x 257, so full intensity stays full.
@@ -273,6 +253,31 @@ uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
   return Best > 0 ? Chosen : 0;
 }
 
+// The output buffer starts at the size the data was expected to compress to at most; data
+// that needs more (the estimate is only that) grows it to a whole chunk rather than cutting a
+// short one, so that every chunk but the last is full.
+void TChunkIDAT::EmptyFullOutput(TWriteState& State) {
+  z_stream& Z = State.Zlib.ZLib;
+  const uint32_t ChunkSize = OwnerImage()->GetMaxDataChunkSize();
+  if (State.OutputSize < ChunkSize) {
+    const auto Grown =
+        static_cast<uint32_t>(std::min<uint64_t>(ChunkSize, uint64_t{State.OutputSize} * 2));
+    std::unique_ptr<uint8_t[]> Buffer(new (std::nothrow) uint8_t[Grown]);
+    if (!Buffer)
+      RaiseZlibError(Z_MEM_ERROR);
+    std::memcpy(Buffer.get(), State.Zlib.WorkBuffer.get(), State.OutputSize);
+    State.Zlib.WorkBuffer = std::move(Buffer);
+    State.Zlib.WorkBufferSize = static_cast<int32_t>(Grown);
+    Z.next_out = State.Zlib.WorkBuffer.get() + State.OutputSize;
+    Z.avail_out = Grown - State.OutputSize;
+    State.OutputSize = Grown;
+    return;
+  }
+  WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
+  Z.next_out = State.Zlib.WorkBuffer.get();
+  Z.avail_out = State.OutputSize;
+}
+
 // Every deflate result is checked: an error raises, and a call that makes no progress is never
 // repeated.
 void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count) {
@@ -286,9 +291,7 @@ void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint
     if (Result < 0)
       RaiseZlibError(Result);
     if (Z.avail_out == 0) {
-      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
-      Z.next_out = State.Zlib.WorkBuffer.get();
-      Z.avail_out = State.OutputSize;
+      EmptyFullOutput(State);
     } else if (Z.avail_in == InBefore && Z.avail_out == OutBefore) {
       RaiseZlibError(Z_BUF_ERROR);
     }
@@ -307,9 +310,7 @@ void TChunkIDAT::FinishCompressedData(TWriteState& State) {
     if (Result == Z_STREAM_END)
       break;
     if (Z.avail_out == 0) {
-      WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
-      Z.next_out = State.Zlib.WorkBuffer.get();
-      Z.avail_out = State.OutputSize;
+      EmptyFullOutput(State);
     } else if (Z.avail_out == OutBefore) {
       RaiseZlibError(Z_BUF_ERROR);
     }

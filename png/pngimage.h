@@ -266,6 +266,7 @@ private:
   void WriteRow(TWriteState& State);
   uint8_t ChooseRowFilter(TWriteState& State) const;
   void CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count);
+  void EmptyFullOutput(TWriteState& State);
   void FinishCompressedData(TWriteState& State);
 };
 
@@ -322,10 +323,13 @@ public:
   // A grey key of exactly 2 bytes or a truecolour key of exactly 6, each sample within the bit
   // depth. Anything else is no key at all: the image is opaque.
   bool HasValidKey() const;
-  // The palette entries the body speaks for: j < min(body length, palette entries).
+  // The palette entries the body speaks for: j < min(body length, palette entries, 2^depth).
   int32_t PaletteEntriesCovered() const;
   // Those of them whose alpha is below 255.
   int TranslucentPaletteEntries() const;
+  // The colour-table index the key's pixels are stored as: the first clear palette entry, or
+  // the valid grey key sample as held; -1 where there is none.
+  int KeyIndex() const;
 
   bool BinaryTransparency = false;
   std::array<uint8_t, 256> AlphaTable{};
@@ -333,6 +337,7 @@ public:
 private:
   uint16_t KeySample(int Index) const;
   void RewriteKeyAsWritten();
+  int StoredGreyIndex(uint16_t Sample) const;
   uint8_t ShownGrey(uint16_t Sample) const;
 };
 
@@ -443,6 +448,13 @@ class TPNGList : public TPNGPointerList {
 public:
   using TPNGPointerList::TPNGPointerList;
   TChunk* Item(int32_t Index) const { return static_cast<TChunk*>(TPNGPointerList::Item(Index)); }
+  // Appends Chunk, which the list's image owns from then on; when the list cannot grow, the
+  // chunk goes with the exception.
+  template <class T>
+  T* Add(std::unique_ptr<T> Chunk) {
+    TPNGPointerList::Add(Chunk.get());
+    return Chunk.release();
+  }
   // The first chunk from index 0 up of class ChunkClass or a descendant of it; none otherwise.
   TChunk* ItemOfClass(const TChunkClass& ChunkClass) const;
 };
@@ -495,6 +507,10 @@ public:
 
   std::string ClassName() const override { return "TPNGObject"; }
   void AssignTo(TPersistent& Dest) override;
+  // The image's own colours into Dest, without a key or the colour a key entry is given for
+  // drawing: what a bitmap file, which holds no transparency, is written from. Raises where
+  // AssignTo to a bitmap does.
+  void AssignStoredColorsTo(TBitmap& Dest);
   void Assign(TPersistent& Source) override;
   // Paints the image into Rect: opaque and colour-keyed images stretched to fill it, images with
   // alpha blended at their own size at its top-left corner. Nothing without usable pixels.
@@ -553,9 +569,9 @@ public:
   TTransparencyKind TransparencyKind() const;
   // The shown key colour of the first tRNS chunk, 0 without one.
   COLORREF ImageKeyColor() const;
-  // The colour table and key the colour-keyed paths draw with. A palette key is by index: when
-  // another entry shares the key entry's colour, the key entry gets a colour of its own in this
-  // copy, so that only the transparent index is keyed. The image memory is not touched.
+  // The colour table and key a colour-keyed image draws with. A key is by index: when another
+  // entry shares the key entry's colour, the key entry gets a colour of its own in this copy, so
+  // that only the transparent index is keyed. The image memory is not touched.
   void KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const;
   // Blends the image over a top-down 32-bit buffer of Width x Height pixels (blue, green, red,
   // and a fourth byte left alone): the whole of alpha blending that needs no platform.
@@ -581,7 +597,8 @@ public:
 private:
   void ReadChunks(TStream& Stream);
   void DrawAlphaBlended(HDC DC, const TRect& Rect) const;
-  void AssignToBitmap(TBitmap& Dest) const;
+  enum TBitmapUse { buDrawing, buFile };
+  void AssignToBitmap(TBitmap& Dest, TBitmapUse Use) const;
 
   uint8_t FRowFilters = pfSub;
   uint32_t FMaxDataChunkSize = MinDataChunkSize;

@@ -1,13 +1,9 @@
 // Building an image from a platform bitmap, the clipboard form, and access to single pixels.
-#include "png/pngimage.h"
+#include "png/pnggdi.h"
 
 #include <algorithm>
 
 namespace {
-
-[[noreturn]] void RaiseOutOfResources() {
-  TPNGObject::RaisePngError<EPNGOutMemory>(PngMessage(MsgOutOfResources));
-}
 
 bool KnownBitmapDepth(int BitsPerPixel) {
   return BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 16 ||
@@ -60,12 +56,9 @@ void FillHeaderFromBitmap(TChunkIHDR& Header, HBITMAP Handle, const BITMAP& Desc
   Header.CompressionMethod = 0;
   Header.InterlaceMethod = 0;
   Header.CreateImageMemory();
-  HDC DC = CreateCompatibleDC(nullptr);
-  if (DC == nullptr)
-    RaiseOutOfResources();
-  const int Rows = GetDIBits(DC, Handle, 0, Header.Height, Header.PixelBase, &Header.DibInfo,
+  const TOwnedDC DC(CreateCompatibleDC(nullptr));
+  const int Rows = GetDIBits(DC.Get(), Handle, 0, Header.Height, Header.PixelBase, &Header.DibInfo,
                              DIB_RGB_COLORS);
-  DeleteDC(DC);
   if (Rows != static_cast<int>(Header.Height))
     RaiseOutOfResources();
 }
@@ -80,16 +73,12 @@ void TPNGObject::ImportBitmapHandle(HBITMAP Handle, bool Transparent, COLORREF K
   const bool Indexed = Description.bmBitsPixel < 16;
   Clear();
   try {
-    auto* Header = new TChunkIHDR(this);
-    ChunkList.Add(Header);
-    TChunkPLTE* Palette = Indexed ? new TChunkPLTE(this) : nullptr;
-    if (Palette != nullptr)
-      ChunkList.Add(Palette);
-    TChunktRNS* Transparency = Transparent ? new TChunktRNS(this) : nullptr;
-    if (Transparency != nullptr)
-      ChunkList.Add(Transparency);
-    ChunkList.Add(new TChunkIDAT(this));
-    ChunkList.Add(new TChunkIEND(this));
+    auto* Header = ChunkList.Add(std::make_unique<TChunkIHDR>(this));
+    TChunkPLTE* Palette = Indexed ? ChunkList.Add(std::make_unique<TChunkPLTE>(this)) : nullptr;
+    TChunktRNS* Transparency =
+        Transparent ? ChunkList.Add(std::make_unique<TChunktRNS>(this)) : nullptr;
+    ChunkList.Add(std::make_unique<TChunkIDAT>(this));
+    ChunkList.Add(std::make_unique<TChunkIEND>(this));
     FillHeaderFromBitmap(*Header, Handle, Description);
     if (Palette != nullptr)
       Palette->EntryCount = 1 << Description.bmBitsPixel;
@@ -210,10 +199,12 @@ HPALETTE TPNGObject::GetPalette() {
   return ScratchPalette;
 }
 
+// Pixels that do not exist as the header says are nothing to show: an empty bitmap.
 void TPNGObject::SaveToClipboardFormat(uint16_t& Format, HANDLE& Data, HPALETTE& Palette) {
   TBitmap Bitmap;
-  Bitmap.SetWidth(GetWidth());
-  Bitmap.SetHeight(GetHeight());
+  const bool Usable = HasHeader() && Header().ImageMemoryUsable();
+  Bitmap.SetWidth(Usable ? GetWidth() : 0);
+  Bitmap.SetHeight(Usable ? GetHeight() : 0);
   Draw(Bitmap.Canvas(), {0, 0, Bitmap.GetWidth(), Bitmap.GetHeight()});
   Bitmap.SaveToClipboardFormat(Format, Data, Palette);
 }

@@ -122,10 +122,18 @@ void TPNGObject::AssignTo(TPersistent& Dest) {
   }
   auto* Bitmap = dynamic_cast<TBitmap*>(&Dest);
   if (Bitmap != nullptr && HasHeader() && Header().ImageMemoryUsable()) {
-    AssignToBitmap(*Bitmap);
+    AssignToBitmap(*Bitmap, buDrawing);
     return;
   }
   TGraphic::AssignTo(Dest);
+}
+
+void TPNGObject::AssignStoredColorsTo(TBitmap& Dest) {
+  if (!HasHeader() || !Header().ImageMemoryUsable()) {
+    TGraphic::AssignTo(Dest);
+    return;
+  }
+  AssignToBitmap(Dest, buFile);
 }
 
 void RegisterPngGraphic() {

@@ -161,10 +161,14 @@ bool TChunktRNS::HasValidKey() const {
   return false;
 }
 
+// An entry that no pixel of the bit depth can hold is never shown, so its alpha counts for
+// nothing.
 int32_t TChunktRNS::PaletteEntriesCovered() const {
   const TChunkPLTE* Palette = PaletteOf(OwnerImage());
-  return std::clamp(std::min(ChunkBodySize(), Palette != nullptr ? Palette->EntryCount : 0), 0,
-                    256);
+  const TChunkIHDR* Header = OwnerHeader();
+  const int32_t Storable = Header != nullptr && Header->BitDepth < 8 ? 1 << Header->BitDepth : 256;
+  return std::clamp(
+      std::min({ChunkBodySize(), Palette != nullptr ? Palette->EntryCount : 0, Storable}), 0, 256);
 }
 
 int TChunktRNS::TranslucentPaletteEntries() const {
@@ -173,11 +177,28 @@ int TChunktRNS::TranslucentPaletteEntries() const {
                                         [](uint8_t A) { return A < 255; }));
 }
 
+// Grey samples are held as their high byte, 2-bit ones as 0, 5, 10, 15.
+int TChunktRNS::StoredGreyIndex(uint16_t Sample) const {
+  const TChunkIHDR& Header = *OwnerHeader();
+  return Header.BitDepth == 16 ? Sample >> 8 : Header.BitDepth == 2 ? Sample * 5 : Sample;
+}
+
 // The grey level a key sample is shown as: the colour-table entry of the index it is stored as.
 uint8_t TChunktRNS::ShownGrey(uint16_t Sample) const {
-  const TChunkIHDR& Header = *OwnerHeader();
-  const int Index = Header.BitDepth == 16 ? Sample >> 8 : Header.BitDepth == 2 ? Sample * 5 : Sample;
-  return Header.DibInfo.bmiColors[Index].rgbRed;
+  return OwnerHeader()->DibInfo.bmiColors[StoredGreyIndex(Sample)].rgbRed;
+}
+
+int TChunktRNS::KeyIndex() const {
+  const TChunkIHDR* Header = OwnerHeader();
+  if (Header == nullptr)
+    return -1;
+  if (Header->ColorType == COLOR_PALETTE) {
+    for (int32_t i = 0; i < PaletteEntriesCovered(); ++i)
+      if (AlphaTable[static_cast<size_t>(i)] == 0)
+        return i;
+    return -1;
+  }
+  return Header->ColorType == COLOR_GRAYSCALE && HasValidKey() ? StoredGreyIndex(KeySample(0)) : -1;
 }
 
 COLORREF TChunktRNS::GetKeyColor() const {
@@ -185,10 +206,8 @@ COLORREF TChunktRNS::GetKeyColor() const {
   if (Header == nullptr)
     return 0;
   if (Header->ColorType == COLOR_PALETTE) {
-    for (int32_t i = 0; i < PaletteEntriesCovered(); ++i)
-      if (AlphaTable[static_cast<size_t>(i)] == 0)
-        return ColorOfEntry(Header->DibInfo.bmiColors[i]);
-    return 0;
+    const int Index = KeyIndex();
+    return Index >= 0 ? ColorOfEntry(Header->DibInfo.bmiColors[Index]) : 0;
   }
   if (!HasValidKey())
     return 0;

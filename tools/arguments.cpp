@@ -21,9 +21,9 @@ Gets the pictures out of VQZ files, describes them, converts them and makes thum
                               one JSON object.
   vqzconv convert IN OUT      convert IN to OUT, whose extension says the kind:
                                 .pam  8-bit RGB_ALPHA PAM, the colours the picture shows
-                                .bmp  Windows bitmap, the picture as the viewer shows it;
+                                .bmp  Windows bitmap, the colours the picture shows;
                                       bitmap files hold no transparency, so a colour key
-                                      or alpha is dropped
+                                      or alpha is dropped and its pixels keep their colour
                                 .png  PNG (a PNG picture is written back with its chunks)
   vqzconv convert IN... --to pam|bmp|png [--out-dir DIR] [--jobs N]
                               convert every IN into DIR (default: the current directory, made

@@ -22,7 +22,7 @@ void EncodeBitmap(TInputPicture& Input, TStream& Out) {
     return;
   }
   TBitmap Bitmap;
-  Input.Png->AssignTo(Bitmap);
+  Input.Png->AssignStoredColorsTo(Bitmap);
   Bitmap.SaveToStream(Out);
 }
 

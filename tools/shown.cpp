@@ -31,8 +31,19 @@ TShownPixels::TShownPixels(const TPNGObject& Image) : FHeader(UsableHeader(Image
         static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
     return;
   }
-  FKeyed = !FHeader.HasAlpha() && Image.TransparencyKind() == trColorKey;
-  FKey = FKeyed ? Image.ImageKeyColor() & 0xFFFFFF : 0;
+  if (FHeader.HasAlpha() || Image.TransparencyKind() != trColorKey)
+    return;
+  FKeyed = true;
+  FKeyIndex = static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
+                  ->KeyIndex();
+  FKey = Image.ImageKeyColor() & 0xFFFFFF;
+}
+
+// A grey level shown like the key's is no key: only the key's own sample is clear.
+bool TShownPixels::IsKey(uint32_t Index, const uint8_t* Rgb) const {
+  if (FHeader.BitCount() != 24)
+    return static_cast<int>(Index) == FKeyIndex;
+  return RGB(Rgb[0], Rgb[1], Rgb[2]) == FKey;
 }
 
 void TShownPixels::ReadRow(uint32_t Y, uint8_t* Out) const {
@@ -53,7 +64,7 @@ void TShownPixels::ReadRow(uint32_t Y, uint8_t* Out) const {
     else if (FPaletteAlpha != nullptr)
       Out[3] = FPaletteAlpha->AlphaTable[Index];
     else if (FKeyed)
-      Out[3] = RGB(Out[0], Out[1], Out[2]) == FKey ? 0 : 255;
+      Out[3] = IsKey(Index, Out) ? 0 : 255;
     else
       Out[3] = 255;
   }

@@ -3,6 +3,8 @@
 #include "tools/output.h"
 #include "tools/shown.h"
 
+#include <memory>
+
 namespace {
 
 uint32_t Scaled(uint32_t Side, uint32_t Box, uint32_t Longest) {
@@ -14,10 +16,9 @@ uint32_t Scaled(uint32_t Side, uint32_t Box, uint32_t Longest) {
 // its alpha in the alpha plane, written without gamma.
 void FillRgbaImage(TPNGObject& Image, TPictureSize Size, const std::vector<uint8_t>& Pixels) {
   Image.ResetGammaTables();
-  auto* Header = new TChunkIHDR(&Image);
-  Image.ChunkList.Add(Header);
-  Image.ChunkList.Add(new TChunkIDAT(&Image));
-  Image.ChunkList.Add(new TChunkIEND(&Image));
+  TChunkIHDR* Header = Image.ChunkList.Add(std::make_unique<TChunkIHDR>(&Image));
+  Image.ChunkList.Add(std::make_unique<TChunkIDAT>(&Image));
+  Image.ChunkList.Add(std::make_unique<TChunkIEND>(&Image));
   Header->Width = Size.Width;
   Header->Height = Size.Height;
   Header->BitDepth = 8;

@@ -26,7 +26,7 @@ std::vector<RGBQUAD> TableOf(const BITMAPINFO& Info) {
 HBITMAP Adopted(std::unique_ptr<TBitmapObject> Bitmap) {
   if (!Bitmap->Allocate())
     return nullptr;
-  return AdoptBitmap(Bitmap.release());
+  return AdoptBitmap(std::move(Bitmap));
 }
 
 // Copies every pixel of Source into Target, converting colours.
@@ -112,7 +112,8 @@ void CopyRows(const TSurface& Source, const TSurface& Target, int32_t FirstRow, 
 
 } // namespace
 
-TBitmapObject* NewCompatibleBitmap(const TDeviceContext& Context, int Width, int Height) {
+std::unique_ptr<TBitmapObject> NewCompatibleBitmap(const TDeviceContext& Context, int Width,
+                                                   int Height) {
   auto Bitmap = std::make_unique<TBitmapObject>();
   Bitmap->Width = Width;
   Bitmap->Height = Height;
@@ -121,7 +122,7 @@ TBitmapObject* NewCompatibleBitmap(const TDeviceContext& Context, int Width, int
   Bitmap->Monochrome = Mono;
   if (!Bitmap->Allocate())
     return nullptr;
-  return Bitmap.release();
+  return Bitmap;
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* Info, UINT, void** Bits, HANDLE, DWORD) {
@@ -156,7 +157,7 @@ HBITMAP CreateDIBitmap(HDC DC, const BITMAPINFOHEADER* Header, DWORD Init, const
   if (Context == nullptr || Header == nullptr || InjectedGdiFailure(gcCreate))
     return nullptr;
   const int32_t Height = Header->biHeight < 0 ? -Header->biHeight : Header->biHeight;
-  std::unique_ptr<TBitmapObject> Bitmap(NewCompatibleBitmap(*Context, Header->biWidth, Height));
+  std::unique_ptr<TBitmapObject> Bitmap = NewCompatibleBitmap(*Context, Header->biWidth, Height);
   if (!Bitmap || Header->biHeight == INT32_MIN)
     return nullptr;
   if ((Init & CBM_INIT) != 0 && Info != nullptr) {
@@ -170,7 +171,7 @@ HBITMAP CreateDIBitmap(HDC DC, const BITMAPINFOHEADER* Header, DWORD Init, const
       Bitmap->ColorsBitCount = Source.BitCount;
     }
   }
-  return AdoptBitmap(Bitmap.release());
+  return AdoptBitmap(std::move(Bitmap));
 }
 
 HBITMAP CreateBitmap(int Width, int Height, UINT Planes, UINT BitsPerPixel, const void* Bits) {
@@ -191,15 +192,15 @@ HBITMAP CreateBitmap(int Width, int Height, UINT Planes, UINT BitsPerPixel, cons
                   static_cast<const uint8_t*>(Bits) + SourceStride * Y,
                   static_cast<size_t>(SourceStride));
   }
-  return AdoptBitmap(Bitmap.release());
+  return AdoptBitmap(std::move(Bitmap));
 }
 
 HBITMAP CreateCompatibleBitmap(HDC DC, int Width, int Height) {
   const TDeviceContext* Context = ContextOf(DC);
   if (Context == nullptr || InjectedGdiFailure(gcCreate))
     return nullptr;
-  TBitmapObject* Bitmap = NewCompatibleBitmap(*Context, Width, Height);
-  return Bitmap != nullptr ? AdoptBitmap(Bitmap) : nullptr;
+  std::unique_ptr<TBitmapObject> Bitmap = NewCompatibleBitmap(*Context, Width, Height);
+  return Bitmap != nullptr ? AdoptBitmap(std::move(Bitmap)) : nullptr;
 }
 
 int GetObjectA(HGDIOBJ Object, int Size, void* Record) {
@@ -274,5 +275,5 @@ HBITMAP DuplicateBitmap(HBITMAP Handle) {
   if (!Copy->Allocate())
     return nullptr;
   std::memcpy(Copy->Bits, Original->Bits, static_cast<size_t>(Copy->Stride * Copy->Height));
-  return AdoptBitmap(Copy.release());
+  return AdoptBitmap(std::move(Copy));
 }

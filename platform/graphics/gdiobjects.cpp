@@ -55,9 +55,9 @@ TDeviceContext* LiveContext(HDC Handle, TObjectKind Kind) {
   return LiveOf<TDeviceContext>(ContextHandles(), Handle, Kind);
 }
 
-HDC AdoptContext(TDeviceContext* Context, TObjectKind Kind) {
-  Adopt(ContextHandles(), Context, Kind);
-  return Context;
+HDC AdoptContext(std::unique_ptr<TDeviceContext> Context, TObjectKind Kind) {
+  Adopt(ContextHandles(), Context.get(), Kind);
+  return Context.release();
 }
 
 template <class Map>
@@ -114,14 +114,14 @@ TDeviceContext* ContextOf(HDC Handle) {
   return Context != nullptr ? Context : LiveContext(Handle, okScreenDC);
 }
 
-HBITMAP AdoptBitmap(TBitmapObject* Bitmap) {
-  Adopt(ObjectHandles(), Bitmap, okBitmap);
-  return Bitmap;
+HBITMAP AdoptBitmap(std::unique_ptr<TBitmapObject> Bitmap) {
+  Adopt(ObjectHandles(), Bitmap.get(), okBitmap);
+  return Bitmap.release();
 }
 
-HPALETTE AdoptPalette(TPaletteObject* Palette) {
-  Adopt(ObjectHandles(), Palette, okPalette);
-  return Palette;
+HPALETTE AdoptPalette(std::unique_ptr<TPaletteObject> Palette) {
+  Adopt(ObjectHandles(), Palette.get(), okPalette);
+  return Palette.release();
 }
 
 TBitmapObject& StockBitmap() {
@@ -159,9 +159,9 @@ int GdiScreenDCCount() { return CountOf(ContextHandles(), okScreenDC); }
 HDC CreateCompatibleDC(HDC Reference) {
   if ((Reference != nullptr && ContextOf(Reference) == nullptr) || InjectedGdiFailure(gcCreate))
     return nullptr;
-  auto* Context = new TDeviceContext;
+  auto Context = std::make_unique<TDeviceContext>();
   Context->Selected = &StockBitmap();
-  return AdoptContext(Context, okMemoryDC);
+  return AdoptContext(std::move(Context), okMemoryDC);
 }
 
 BOOL DeleteDC(HDC DC) {
@@ -176,9 +176,9 @@ BOOL DeleteDC(HDC DC) {
 }
 
 HDC GetDC(HWND) {
-  auto* Screen = new TDeviceContext;
+  auto Screen = std::make_unique<TDeviceContext>();
   Screen->Screen = true;
-  return AdoptContext(Screen, okScreenDC);
+  return AdoptContext(std::move(Screen), okScreenDC);
 }
 
 int ReleaseDC(HWND, HDC DC) {

@@ -4,6 +4,7 @@
 #include "platform/graphics/gdi.h"
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 // Rows of pixels in one of the platform's formats, with the colour table that indexed formats
@@ -85,9 +86,9 @@ TBitmapObject* BitmapOf(HGDIOBJ Handle);
 TPaletteObject* PaletteOf(HGDIOBJ Handle);
 TDeviceContext* ContextOf(HDC Handle);
 
-// Registers a new object as live and returns its handle.
-HBITMAP AdoptBitmap(TBitmapObject* Bitmap);
-HPALETTE AdoptPalette(TPaletteObject* Palette);
+// Registers a new object as live and returns its handle; when that fails the object goes too.
+HBITMAP AdoptBitmap(std::unique_ptr<TBitmapObject> Bitmap);
+HPALETTE AdoptPalette(std::unique_ptr<TPaletteObject> Palette);
 
 // The shared 1x1 monochrome bitmap every fresh memory context holds.
 TBitmapObject& StockBitmap();
@@ -97,7 +98,8 @@ bool InjectedGdiFailure(TGdiCallKind Kind);
 
 // A device bitmap in the format a context makes: monochrome when it holds a monochrome bitmap,
 // else the screen's 32 bits. Null when the size cannot be had.
-TBitmapObject* NewCompatibleBitmap(const TDeviceContext& Context, int Width, int Height);
+std::unique_ptr<TBitmapObject> NewCompatibleBitmap(const TDeviceContext& Context, int Width,
+                                                   int Height);
 
 // Fills a rectangle of the context's bitmap with a colour, clipped.
 BOOL FillSolid(HDC DC, int X, int Y, int Width, int Height, COLORREF Color);

@@ -10,7 +10,7 @@ HPALETTE CreatePalette(const LOGPALETTE* Palette) {
     return nullptr;
   auto Object = std::make_unique<TPaletteObject>();
   Object->Entries.assign(Palette->palPalEntry, Palette->palPalEntry + Palette->palNumEntries);
-  return AdoptPalette(Object.release());
+  return AdoptPalette(std::move(Object));
 }
 
 UINT GetNearestPaletteIndex(HPALETTE Palette, COLORREF Color) {

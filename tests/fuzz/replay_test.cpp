@@ -1,10 +1,14 @@
 // Every saved fuzz finding, and every seed, goes through the fuzz targets' own harness in the
 // normal builds: a finding aborts the test.
 #include "fuzz/harness.h"
+#include "tests/png/png_builder.h"
 #include "tests/png/pngsuite_support.h"
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -34,11 +38,63 @@ TEST(FuzzReplay, PngFindingsAndSeeds) {
 }
 
 TEST(FuzzReplay, BitmapFindingsAndSeeds) {
-  EXPECT_GT(Replay({"fuzz/regressions/bmp", "tests/fixtures/bmp"}, FuzzBitmap), 20);
+  EXPECT_GT(Replay({"fuzz/regressions/bmp", "tests/data/bmp"}, FuzzBitmap), 20);
 }
 
 TEST(FuzzReplay, ContainerFindingsAndSeeds) {
   EXPECT_GE(Replay({"fuzz/regressions/vqz", "fuzz/seeds/vqz"}, FuzzContainer), 4);
+}
+
+// The filtered size of an Adam7 image of the format: each pass's rows, a filter byte each.
+size_t Adam7FilteredSize(uint32_t Width, uint32_t Height, uint8_t ColorType, uint8_t Depth) {
+  const uint32_t Passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                 {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  size_t Size = 0;
+  for (const auto& [Column, Row, ColumnStep, RowStep] : Passes) {
+    const uint32_t Columns = Width > Column ? (Width - Column + ColumnStep - 1) / ColumnStep : 0;
+    const uint32_t Rows = Height > Row ? (Height - Row + RowStep - 1) / RowStep : 0;
+    if (Columns > 0)
+      Size += Rows * (1 + static_cast<size_t>(
+                              RowSizeForPixels(static_cast<int32_t>(Columns), ColorType, Depth)));
+  }
+  return Size;
+}
+
+// Beyond not crashing, each PNG finding has the outcome it must. The pixel loop that timed out:
+// image data that ends early leaves the rest zero, which is what libpng decodes when the data is
+// completed with zero bytes (filter None, samples 0).
+TEST(FuzzReplay, TheShortImageDataFindingDecodesAsIfCompletedWithZeros) {
+  const TBytes File = ReadFileBytes("fuzz/regressions/png/timeout-65535x32-grey4-pixel-loop.png");
+  TPNGObject Image;
+  LoadBytes(Image, File);
+  TBytes Rows(Adam7FilteredSize(65535, 32, COLOR_GRAYSCALE, 4), 0);
+  TBytes Data;
+  for (const TParsedChunk& Chunk : ParseChunks(File))
+    if (Chunk.Type == "IDAT")
+      Data = Chunk.Body;
+  uLongf Size = static_cast<uLongf>(Rows.size());
+  ASSERT_EQ(uncompress(Rows.data(), &Size, Data.data(), static_cast<uLong>(Data.size())), Z_OK);
+  ASSERT_LT(Size, Rows.size()) << "the data ends early";
+  const TBytes Completed = TPngBuilder()
+                               .Header(65535, 32, 4, COLOR_GRAYSCALE, 1)
+                               .Chunk("gAMA", ParseChunks(File)[1].Body)
+                               .Data(Rows)
+                               .End()
+                               .Bytes();
+  EXPECT_EQ(OurPixels(Image), OraclePixels(Completed, Image.GammaLut));
+}
+
+// The later 2-bit header whose save lost the chunks after it: every chunk, kept as read, comes
+// back from the save, and so do the pixels.
+TEST(FuzzReplay, TheLaterTwoBitHeaderFindingSavesEveryChunk) {
+  TPNGObject Image, Back;
+  LoadBytes(Image, ReadFileBytes("fuzz/regressions/png/lost-chunks-after-later-2bit-header.png"));
+  const std::vector<std::string> Types = ChunkTypes(Image);
+  EXPECT_EQ(std::count(Types.begin(), Types.end(), "IHDR"), 2);
+  EXPECT_EQ(Types.size(), 15u);
+  LoadBytes(Back, SavedBytes(Image));
+  EXPECT_EQ(ChunkTypes(Back), Types);
+  EXPECT_EQ(OurPixels(Back), OurPixels(Image));
 }
 
 // The structure-aware mutator leaves nothing but right CRCs behind.

@@ -139,7 +139,7 @@ void ExpectInvalid(const TBytes& Bytes, const std::string& Reason) {
 }
 
 TBytes FixtureBytes(const std::string& Name) {
-  return ReadFileBytes("tests/fixtures/bmp/" + Name);
+  return ReadFileBytes("tests/data/bmp/" + Name);
 }
 
 // Width, height, then every pixel's colour, top row first.
@@ -159,7 +159,7 @@ std::vector<TRgb> PictureOf(const TBitmapFileImage& Image) {
 }
 
 std::vector<TRgb> PpmPicture(const std::string& Name) {
-  std::ifstream Text("tests/fixtures/bmp/" + Name + ".ppm");
+  std::ifstream Text("tests/data/bmp/" + Name + ".ppm");
   std::string Magic;
   TRgb Width = 0, Height = 0, MaxValue = 0;
   Text >> Magic >> Width >> Height >> MaxValue;
@@ -169,7 +169,7 @@ std::vector<TRgb> PpmPicture(const std::string& Name) {
   return Picture;
 }
 
-// ---- Files another program wrote (tests/fixtures/bmp/make_fixtures.sh)
+// ---- Files another program wrote (tests/data/bmp/make_fixtures.sh)
 
 struct TFixture {
   const char* Bitmap;

@@ -197,11 +197,11 @@ TEST(OwnerHeader, IsTheFirstChunkCheckedAsAHeader) {
   EXPECT_EQ(Probe.OwnerHeader(), nullptr);
   EXPECT_EQ(TChunk(nullptr).OwnerHeader(), nullptr);
 
-  Image.ChunkList.Add(new TChunkIHDR(&Image));
+  Image.ChunkList.Add(std::make_unique<TChunkIHDR>(&Image));
   EXPECT_EQ(Probe.OwnerHeader(), Image.ChunkList.Item(0));
 
   Image.Clear();
-  Image.ChunkList.Add(new TChunkIEND(&Image));
+  Image.ChunkList.Add(std::make_unique<TChunkIEND>(&Image));
   EXPECT_THROW(Probe.OwnerHeader(), EInvalidCast);
 }
 

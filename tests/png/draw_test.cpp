@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // Every drawing test must release all it made.
@@ -98,16 +100,6 @@ TEST(Blend, GreyWithAlphaShowsThroughTheColourTable) {
   EXPECT_EQ(Buffer, (std::vector<uint8_t>{186, 186, 186, 0}));
 }
 
-TBytes DuplicateBlackPalette() {
-  return TPngBuilder()
-      .Header(3, 1, 8, 3)
-      .Chunk("PLTE", {0, 0, 0, 255, 0, 0, 0, 0, 0})
-      .Chunk("tRNS", {0})
-      .Data({0, 0, 1, 2})
-      .End()
-      .Bytes();
-}
-
 // Entry 0 is clear and entry 2 has its colour: only index 0 may show the background.
 TEST_F(Drawing, APaletteKeyIsByIndex) {
   TPNGObject Image;
@@ -136,6 +128,116 @@ TEST_F(Drawing, AssigningGivesTheImagesExactColours) {
   EXPECT_EQ(Bitmap.GetPixelFormat(), pf1bit);
   EXPECT_EQ(PixelsOf(Bitmap), (TColors{Red, Blue, Blue, Red}));
   EXPECT_FALSE(Bitmap.GetTransparent());
+}
+
+// One row of a palette image with the given palette, tRNS body and row bytes.
+TBytes PaletteRow(uint32_t Width, uint8_t Depth, const TBytes& Palette, const TBytes& Alpha,
+                  const TBytes& Row) {
+  TBytes Raw{0};
+  Raw.insert(Raw.end(), Row.begin(), Row.end());
+  return TPngBuilder()
+      .Header(Width, 1, Depth, 3)
+      .Chunk("PLTE", Palette)
+      .Chunk("tRNS", Alpha)
+      .Data(Raw)
+      .End()
+      .Bytes();
+}
+
+const TBytes UnityGamma{0x00, 0x01, 0x86, 0xA0};
+
+// Only a colour-keyed image may have a key entry's colour replaced, and only a key a pixel can
+// hold makes one: every other image reaches the bitmap with the colours it stored.
+TEST_F(Drawing, ConversionKeepsTheColoursOfImagesThatAreNotKeyed) {
+  const std::tuple<const char*, TBytes, TTransparencyKind, TColors> Cases[] = {
+      {"AlphaWhiteSharedWithTheClearEntry",
+       PaletteRow(3, 8, {255, 255, 255, 255, 255, 255, 255, 0, 0}, {0, 255, 128}, {0, 1, 2}),
+       trAlpha,
+       {White, White, Red}},
+      {"AlphaBlackSharedWithUnusedEntries",
+       PaletteRow(3, 8, {0, 0, 0, 255, 0, 0, 0, 255, 0}, {0, 128}, {0, 1, 2}),
+       trAlpha,
+       {Black, Red, Green}},
+      {"GreyWithAKeyOfTheWrongLength",
+       TPngBuilder()
+           .Header(4, 1, 8, 0)
+           .Chunk("gAMA", UnityGamma)
+           .Chunk("tRNS", {0, 0xFF, 0})
+           .Data({0, 0, 254, 255, 128})
+           .End()
+           .Bytes(),
+       trOpaque,
+       {}},
+      {"OneBitKeyOnAnEntryNoPixelHolds",
+       PaletteRow(2, 1, {0, 0, 0, 255, 255, 255, 0, 0, 0}, {255, 255, 0}, {0b01000000}),
+       trOpaque,
+       {Black, White}},
+      {"TwoBitKeyOnAnEntryNoPixelHolds",
+       PaletteRow(4, 2, {0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                  {255, 255, 255, 255, 0}, {0b00010000}),
+       trOpaque,
+       {Black, White, Black, Black}},
+      {"FourBitKeyOnAnEntryNoPixelHolds",
+       PaletteRow(
+           2, 4,
+           [] {
+             TBytes P(17 * 3, 0);
+             P[3] = P[4] = P[5] = 255;
+             return P;
+           }(),
+           [] {
+             TBytes A(17, 255);
+             A[16] = 0;
+             return A;
+           }(),
+           {0x01}),
+       trOpaque,
+       {Black, White}}};
+  for (const auto& [Name, File, Kind, Stored] : Cases) {
+    TPNGObject Image;
+    Loaded(Image, File);
+    EXPECT_EQ(Image.TransparencyKind(), Kind) << Name;
+    TColors Expected = Stored;
+    if (Expected.empty())
+      for (int X = 0; X < Image.GetWidth(); ++X)
+        Expected.push_back(Image.GetPixelColor(X, 0));
+    TBitmap Bitmap;
+    Bitmap.Assign(Image);
+    EXPECT_EQ(PixelsOf(Bitmap), Expected) << Name;
+    EXPECT_FALSE(Bitmap.GetTransparent()) << Name;
+    if (Kind != trOpaque)
+      continue;
+    EXPECT_EQ(Image.ImageKeyColor(), 0u) << Name;
+    TTestCanvas Target(Image.GetWidth(), 1, Blue);
+    Image.Draw(Target.Canvas(), {0, 0, Image.GetWidth(), 1});
+    EXPECT_EQ(Target.Row(0, Image.GetWidth()), Expected) << Name;
+  }
+  TPNGObject Grey;
+  Loaded(Grey, std::get<1>(Cases[2]));
+  EXPECT_EQ(Grey.GetPixelColor(2, 0), White);
+}
+
+// The colour given to a key entry so that it alone is keyed belongs to the drawing bitmap; a
+// bitmap for a file keeps the stored colours and no key.
+TEST_F(Drawing, StoredColoursGoToABitmapWithoutTheKeysSubstitute) {
+  const std::tuple<const char*, TBytes, TColors> Cases[] = {
+      {"GreyKeyShownLikeItsNeighbour", GreyKeyShownLikeItsNeighbour(), {White, White}},
+      {"PaletteKeySharingItsColour", DuplicateBlackPalette(), {Black, Red, Black}}};
+  for (const auto& [Name, File, Stored] : Cases) {
+    TPNGObject Image;
+    Loaded(Image, File);
+    ASSERT_EQ(Image.TransparencyKind(), trColorKey) << Name;
+    TBitmap Drawn, ForFile;
+    Drawn.Assign(Image);
+    EXPECT_TRUE(Drawn.GetTransparent()) << Name;
+    EXPECT_NE(PixelsOf(Drawn), Stored) << Name << ": the key entry has a colour of its own";
+    Image.AssignStoredColorsTo(ForFile);
+    EXPECT_EQ(PixelsOf(ForFile), Stored) << Name;
+    EXPECT_FALSE(ForFile.GetTransparent()) << Name;
+  }
+  TPNGObject Empty;
+  TBitmap Bitmap;
+  EXPECT_THROW(Empty.AssignStoredColorsTo(Bitmap), EConvertError);
 }
 
 TEST_F(Drawing, AKeyedImageGivesATransparentBitmap) {

@@ -80,6 +80,14 @@ TEST(FilterChoice, FollowsTheRepeatScore) {
   EXPECT_EQ(RepeatScore(Rgb.data(), 2), 0);
 }
 
+std::vector<size_t> DataChunkSizes(const TBytes& File) {
+  std::vector<size_t> Sizes;
+  for (const TParsedChunk& Chunk : ParseChunks(File))
+    if (Chunk.Type == "IDAT")
+      Sizes.push_back(Chunk.Body.size());
+  return Sizes;
+}
+
 TBytes NoisyRgb(uint32_t Width, uint32_t Height) {
   std::mt19937 Generator(5);
   TBytes Raw;
@@ -96,10 +104,7 @@ TEST(DataChunks, AreFullButTheLastAndNeverEmpty) {
     TPNGObject Image;
     LoadBytes(Image, NoisyRgb(300, 300));
     Image.SetMaxDataChunkSize(MaxChunk);
-    std::vector<size_t> Sizes;
-    for (const TParsedChunk& Chunk : ParseChunks(SavedBytes(Image)))
-      if (Chunk.Type == "IDAT")
-        Sizes.push_back(Chunk.Body.size());
+    const std::vector<size_t> Sizes = DataChunkSizes(SavedBytes(Image));
     ASSERT_FALSE(Sizes.empty());
     for (size_t i = 0; i + 1 < Sizes.size(); ++i)
       EXPECT_EQ(Sizes[i], MaxChunk);
@@ -107,6 +112,58 @@ TEST(DataChunks, AreFullButTheLastAndNeverEmpty) {
     EXPECT_LE(Sizes.back(), MaxChunk);
     EXPECT_EQ(Sizes.size() > 1, MaxChunk < 270000) << MaxChunk;
   }
+}
+
+// Rows of random samples for any colour type and depth; a palette of every index the depth has.
+TBytes NoisyImage(uint32_t Width, uint32_t Height, uint8_t Depth, uint8_t ColorType) {
+  std::mt19937 Generator(Width * 131 + Depth * 7 + ColorType);
+  const auto RowBytes =
+      static_cast<size_t>(RowSizeForPixels(static_cast<int32_t>(Width), ColorType, Depth));
+  TBytes Raw;
+  for (uint32_t y = 0; y < Height; ++y) {
+    Raw.push_back(0);
+    const TBytes Row = RandomBytes(Generator, RowBytes);
+    Raw.insert(Raw.end(), Row.begin(), Row.end());
+  }
+  TPngBuilder Builder;
+  Builder.Header(Width, Height, Depth, ColorType);
+  if (ColorType == COLOR_PALETTE)
+    Builder.Chunk("PLTE", RandomBytes(Generator, 3u << Depth));
+  return Builder.Data(Raw).End().Bytes();
+}
+
+// The output buffer was sized from an estimate that left out the rows of the interlace passes,
+// so a narrow interlaced image ended a chunk early.
+TEST(DataChunks, AreFullButTheLastAtEveryColourTypeDepthAndInterlace) {
+  TPNGObject Smallest;
+  LoadBytes(Smallest, NoisyImage(6, 377, 4, COLOR_PALETTE));
+  Smallest.SetInterlaceKind(1);
+  Smallest.ZlibLevel = 3;
+  EXPECT_EQ(DataChunkSizes(SavedBytes(Smallest)).size(), 1u);
+
+  const std::pair<uint8_t, uint8_t> Formats[] = {{0, 1}, {0, 2},  {0, 4},  {0, 8}, {0, 16},
+                                                 {2, 8}, {2, 16}, {3, 1},  {3, 2}, {3, 4},
+                                                 {3, 8}, {4, 8},  {4, 16}, {6, 8}, {6, 16}};
+  for (const auto& [ColorType, Depth] : Formats)
+    for (const auto& [Width, Height] : {std::pair{3u, 700u}, std::pair{190u, 60u}}) {
+      const TBytes File = NoisyImage(Width, Height, Depth, ColorType);
+      for (const uint8_t Interlace : {0, 1})
+        for (const uint8_t Level : {0, 9}) {
+          TPNGObject Image;
+          LoadBytes(Image, File);
+          Image.SetInterlaceKind(Interlace);
+          Image.ZlibLevel = Level;
+          const TBytes Saved = SavedBytes(Image);
+          const std::vector<size_t> Sizes = DataChunkSizes(Saved);
+          ASSERT_FALSE(Sizes.empty());
+          for (size_t i = 0; i + 1 < Sizes.size(); ++i)
+            EXPECT_EQ(Sizes[i], 65535u) << int{ColorType} << "/" << int{Depth} << " " << Width
+                                        << " i" << int{Interlace} << " l" << int{Level};
+          TPNGObject Back;
+          LoadBytes(Back, Saved);
+          EXPECT_EQ(OurPixels(Back), OurPixels(Image));
+        }
+    }
 }
 
 TEST(Samples, SixteenBitsAreWrittenAsTheHighByteTwice) {

@@ -1,6 +1,8 @@
 #include "png/pngimage.h"
 #include "tests/graphics/gdi_support.h"
 #include "tests/png/png_builder.h"
+#include "tests/support/allocation_probe.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +157,60 @@ TEST_F(Import, GoesThroughTheClipboardAsAWhiteBackedBitmap) {
   DeleteObject(static_cast<HBITMAP>(Data));
   EXPECT_EQ(PixelsOf(Back), (TColors{Red, White}));
   EXPECT_EQ(ChunkTypes(Back), (TTypes{"IHDR", "IDAT", "IEND"}));
+}
+
+// A header kept after it was refused (an invalid colour type and depth pair) has no pixels to
+// show: the clipboard gets the empty bitmap an image of no pixels gives, which the platform
+// refuses, instead of a white one of the header's size.
+TEST_F(Import, AnImageWithoutUsablePixelsGoesToTheClipboardAsAnEmptyBitmap) {
+  TPNGObject Refused, NoPixels;
+  EXPECT_THROW(LoadBytes(Refused, TPngBuilder().Header(5, 4, 16, 3).Bytes()), EPngInvalidIHDR);
+  ASSERT_EQ(Refused.GetWidth(), 5);
+  LoadBytes(NoPixels, TPngBuilder().Header(0, 4, 8, 2).Data({}).End().Bytes());
+  for (TPNGObject* Image : {&Refused, &NoPixels}) {
+    uint16_t Format = 0;
+    HANDLE Data = nullptr;
+    HPALETTE Palette = nullptr;
+    EXPECT_EQ(
+        MessageOf<EInvalidGraphic>([&] { Image->SaveToClipboardFormat(Format, Data, Palette); }),
+        "An empty bitmap cannot go to the clipboard");
+    EXPECT_EQ(Data, nullptr);
+  }
+}
+
+// Every request the import makes fails in its turn: the image is left empty and everything
+// made before the failure is freed again.
+TEST_F(Import, AnAllocationThatFailsAtAnyStepLeavesNothingBehind) {
+  for (const bool Transparent : {false, true}) {
+    TBitmap Bitmap;
+    Bitmap.SetHandle(
+        FilledSection(3, 2, 4, {Red, Blue, Green, White, Red, Blue}, {Red, Green, Blue, White}));
+    Bitmap.SetTransparentColor(static_cast<TColor>(Blue));
+    Bitmap.SetTransparent(Transparent);
+    // The graphics layer's handle tables keep the room they grew to: let them grow first.
+    TPNGObject().Assign(Bitmap);
+    int Failures = 0;
+    for (size_t Nth = 1;; ++Nth) {
+      TPNGObject Image;
+      const long Before = LiveAllocations();
+      const int GdiBefore = GdiLiveObjectCount();
+      FailNthAllocation(Nth);
+      try {
+        Image.Assign(Bitmap);
+        FailNthAllocation(0);
+        break;
+      } catch (const std::bad_alloc&) {
+        FailNthAllocation(0);
+      } catch (const Exception&) {
+        FailNthAllocation(0);
+      }
+      ++Failures;
+      EXPECT_TRUE(Image.GetEmpty()) << Nth;
+      EXPECT_EQ(LiveAllocations(), Before) << Nth;
+      EXPECT_EQ(GdiLiveObjectCount(), GdiBefore) << Nth;
+    }
+    EXPECT_GE(Failures, Transparent ? 6 : 5) << "a request per chunk at least";
+  }
 }
 
 TEST(RowOffset, IsComputedInSixtyFourBits) {

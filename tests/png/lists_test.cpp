@@ -89,11 +89,9 @@ TEST(ChunkList, ItemOfClassFindsTheFirstOfTheClassOrADescendant) {
   TPNGObject Image;
   TPNGList& List = Image.ChunkList;
   List.SetCount(1); // an empty slot is passed over
-  auto* Compressed = new TChunkzTXt(&Image);
-  auto* Plain = new TChunktEXt(&Image);
-  auto* End = new TChunkIEND(&Image);
-  for (TChunk* Chunk : std::initializer_list<TChunk*>{Compressed, Plain, End})
-    List.Add(Chunk);
+  auto* Compressed = List.Add(std::make_unique<TChunkzTXt>(&Image));
+  auto* Plain = List.Add(std::make_unique<TChunktEXt>(&Image));
+  auto* End = List.Add(std::make_unique<TChunkIEND>(&Image));
   EXPECT_EQ(List.ItemOfClass(TChunktEXt::ClassInfo), Compressed);
   EXPECT_EQ(List.ItemOfClass(TChunkzTXt::ClassInfo), Compressed);
   EXPECT_EQ(List.ItemOfClass(TChunkIEND::ClassInfo), End);
@@ -104,7 +102,7 @@ TEST(ChunkList, ItemOfClassFindsTheFirstOfTheClassOrADescendant) {
 
 TEST(ChunkList, ClearFreesEveryChunkAndSkipsEmptySlots) {
   TPNGObject Image;
-  Image.ChunkList.Add(new TChunkIEND(&Image));
+  Image.ChunkList.Add(std::make_unique<TChunkIEND>(&Image));
   Image.ChunkList.SetCount(3);
   Image.ChunkList.SetItem(2, new TChunk(&Image));
   Image.Clear();

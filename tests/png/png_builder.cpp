@@ -77,3 +77,23 @@ std::vector<std::string> ChunkTypes(const TPNGObject& Image) {
                         : "(none)");
   return Types;
 }
+
+TBytes DuplicateBlackPalette() {
+  return TPngBuilder()
+      .Header(3, 1, 8, 3)
+      .Chunk("PLTE", {0, 0, 0, 255, 0, 0, 0, 0, 0})
+      .Chunk("tRNS", {0})
+      .Data({0, 0, 1, 2})
+      .End()
+      .Bytes();
+}
+
+TBytes GreyKeyShownLikeItsNeighbour() {
+  return TPngBuilder()
+      .Header(2, 1, 8, 0)
+      .Chunk("gAMA", {0x00, 0x01, 0x86, 0xA0})
+      .Chunk("tRNS", {0, 255})
+      .Data({0, 254, 255})
+      .End()
+      .Bytes();
+}

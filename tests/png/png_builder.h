@@ -33,6 +33,12 @@ private:
   TBytes FBytes;
 };
 
+// Keyed images whose key shares its shown colour with another index: a 3x1 palette image whose
+// clear entry 0 has the black of entry 2 (pixels 0 1 2), and a 2x1 8-bit grey image keyed on 255
+// under a gamma that shows 254 like 255 (pixels 254 255).
+TBytes DuplicateBlackPalette();
+TBytes GreyKeyShownLikeItsNeighbour();
+
 // Loads bytes into an image; the stream is returned for position checks.
 void LoadBytes(TPNGObject& Image, const TBytes& Bytes, TMemoryStream* Stream = nullptr);
 // Saves an image into bytes.

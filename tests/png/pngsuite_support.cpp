@@ -3,7 +3,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -78,10 +77,7 @@ uint32_t Truecolour(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t Alpha) {
 
 } // namespace
 
-std::string PngSuiteDir() {
-  const char* Shared = std::getenv("VQZ_SHARED");
-  return std::string(Shared != nullptr ? Shared : "../shared") + "/pngsuite/";
-}
+std::string PngSuiteDir() { return "tests/data/pngsuite/"; }
 
 std::vector<std::string> SuiteFiles(bool Damaged) {
   std::vector<std::string> Names;

@@ -10,7 +10,8 @@
 
 using TBytes = std::vector<uint8_t>;
 
-// The corpus directory (beside the project), and its file names in order: the valid files, or
+// The corpus directory (relative to the project root, where the tests run), and its file names
+// in order: the valid files, or
 // the damaged ones (named x...).
 std::string PngSuiteDir();
 std::vector<std::string> SuiteFiles(bool Damaged = false);

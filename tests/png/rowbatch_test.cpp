@@ -2,10 +2,12 @@
 #include "png/pngrowbatch.h"
 #include "png/pngunfilter.h"
 
+#include "tests/png/paeth_oracle.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -77,6 +79,28 @@ TEST(SkewedRows, TogetherEqualsPlainOnExtremeBytes) {
       std::fill(Types, Types + SkewedLanes, Type);
       ExpectSameAsPlain(&UnfilterSkewedTogether, Rows, Types);
     }
+}
+
+// Even lanes undo to every pair of neighbours, odd lanes to left bytes that run through every
+// value over the batches: each odd lane meets every (left, up, upper-left) triple.
+TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
+  const TBytes Pairs = EveryPairOnce();
+  const auto Count = static_cast<uint32_t>(Pairs.size());
+  uint8_t Types[SkewedLanes];
+  std::fill(Types, Types + SkewedLanes, uint8_t{4});
+  for (uint32_t Batch = 0; Batch < 256 / (SkewedLanes / 2); ++Batch) {
+    TSkewedLanes Lanes(Count);
+    std::vector<TBytes> Decoded(SkewedLanes, Pairs);
+    for (uint32_t k = 1; k < SkewedLanes; k += 2)
+      for (uint32_t j = 0; j < Count; ++j)
+        Decoded[k][j] = static_cast<uint8_t>(Batch * (SkewedLanes / 2) + k / 2 + 29 * j);
+    std::memcpy(Lanes.Row(0), Pairs.data(), Count);
+    for (uint32_t k = 1; k < SkewedLanes; ++k)
+      std::memcpy(Lanes.Row(k), PaethFiltered(Decoded[k], Decoded[k - 1], 1).data(), Count);
+    UnfilterSkewedTogether(Lanes.Lanes(), Lanes.Pitch, Types, Count);
+    for (uint32_t k = 1; k < SkewedLanes; ++k)
+      ASSERT_EQ(Lanes.RowBytes(k), Decoded[k]) << "batch " << Batch << ", lane " << k;
+  }
 }
 
 // A batch carries its last row over as the one above the next: many batches of random rows,

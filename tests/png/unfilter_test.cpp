@@ -2,6 +2,10 @@
 // length, long random rows, and rows undone together.
 #include "png/pngunfilter.h"
 
+#include "png/pngfilter.h"
+#include "png/pngimage.h"
+
+#include "tests/png/paeth_oracle.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +83,52 @@ TEST(Unfilter, RowsTogetherEqualRowsOneAfterAnother) {
           Rows.push_back(RandomBytes(Generator, Count));
         ExpectRowsSameAsPlain(Stride, Types, Rows, RandomBytes(Generator, Count));
       }
+    }
+}
+
+TEST(Paeth, PredictsAsThePngStandardForEveryTriple) {
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b)
+      for (int c = 0; c < 256; ++c)
+        if (PaethPredictor(static_cast<uint8_t>(a), static_cast<uint8_t>(b),
+                           static_cast<uint8_t>(c)) != TextbookPaeth(a, b, c))
+          FAIL() << a << " " << b << " " << c;
+}
+
+// Each channel's upper and upper-left bytes run through every pair, and its left byte through
+// every value over the rows: every (left, up, upper-left) triple at every pixel width.
+TEST(Paeth, UndoesEveryTripleAtEveryPixelWidth) {
+  const TBytes Pairs = EveryPairOnce();
+  for (uint32_t Stride = 1; Stride <= 8; ++Stride) {
+    TBytes Up(Pairs.size() * Stride);
+    for (size_t i = 0; i < Up.size(); ++i)
+      Up[i] = Pairs[i / Stride];
+    for (uint32_t Left = 0; Left < 256; Left += Stride) {
+      TBytes Decoded(Up.size());
+      for (size_t i = 0; i < Decoded.size(); ++i)
+        Decoded[i] = static_cast<uint8_t>(Left + i % Stride + 29 * (i / Stride));
+      TBytes Row = PaethFiltered(Decoded, Up, Stride);
+      UnfilterRow(4, Stride, Row.data(), Up.data(), static_cast<uint32_t>(Row.size()));
+      ASSERT_EQ(Row, Decoded) << "stride " << Stride << ", left from " << Left;
+    }
+  }
+}
+
+// The writer's Sub against its plain twin, and undone by the reader's definition back to the row.
+TEST(SubFilter, FastEqualsPlainAndUndoesToTheRow) {
+  std::mt19937 Generator(13);
+  std::vector<uint32_t> Counts{1000, 4099};
+  for (uint32_t Count = 1; Count <= 64; ++Count)
+    Counts.push_back(Count);
+  for (uint32_t Stride = 1; Stride <= 8; ++Stride)
+    for (const uint32_t Count : Counts) {
+      const TBytes Raw = RandomBytes(Generator, Count);
+      TBytes Fast(Count), Plain(Count);
+      SubFilterRow(Raw.data(), Fast.data(), Count, Stride);
+      SubFilterRowPlain(Raw.data(), Plain.data(), Count, Stride);
+      ASSERT_EQ(Fast, Plain) << "stride " << Stride << ", " << Count << " bytes";
+      UnfilterRowPlain(1, Stride, Plain.data(), Raw.data(), Count);
+      ASSERT_EQ(Plain, Raw) << "stride " << Stride << ", " << Count << " bytes";
     }
 }
 

@@ -28,7 +28,9 @@ container "$work/shown.bmp" "$work/bmp.vqz"
 head -c 40 "$work/shown.png" > "$work/cut.png"
 container "$work/cut.png" "$work/damaged.vqz"
 
-export DISPLAY=:$((90 + RANDOM % 900)) QT_QPA_PLATFORM=xcb
+# The viewer must open a real X window here in the C locale, whatever the caller exported.
+export QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LC_ALL=C.UTF-8
+export DISPLAY=:$((90 + RANDOM % 900))
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done

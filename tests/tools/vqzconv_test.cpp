@@ -197,7 +197,7 @@ TEST_F(Vqzconv, InfoReportsWhatIsMissingAsNull) {
 }
 
 TEST_F(Vqzconv, InfoOfABitmapGivesItsStoredDepth) {
-  const TBytes Bitmap = ReadFileBytes("tests/fixtures/bmp/v5_565.bmp");
+  const TBytes Bitmap = ReadFileBytes("tests/data/bmp/v5_565.bmp");
   EXPECT_EQ(RunTool({"info", Write("a.BMP", Bitmap), "--json"}).Out,
             "{\"width\":32,\"height\":2,\"bits_per_pixel\":16}\n");
   EXPECT_EQ(RunTool({"info", Write("b.vqz", VqzOf(Bitmap, 40))}).Out,
@@ -264,7 +264,7 @@ TEST_F(Vqzconv, BatchConvertsEachFileAndGoesOnAfterFailures) {
   const std::string A = Write("a.vqz", VqzOf(ReadFileBytes(PngSuiteDir() + "basn3p04.png"), 40));
   const std::string Bad = Write("bad.vqz", TBytes(3, 0));
   const std::string Twin = Write("a.png", ReadFileBytes(PngSuiteDir() + "basn0g01.png"));
-  const std::string Bitmap = Write("c.bmp", ReadFileBytes("tests/fixtures/bmp/core_8.bmp"));
+  const std::string Bitmap = Write("c.bmp", ReadFileBytes("tests/data/bmp/core_8.bmp"));
   const std::string Out = PathOf("made/here");
   const TRun Result = RunTool({"convert", A, Bad, Twin, Bitmap, "--out-dir", Out, "--to=png"});
   EXPECT_EQ(Result.Status, ExitContainer);
@@ -338,6 +338,36 @@ TEST_F(Vqzconv, BitmapOutputReadsBackAsThePicture) {
       EXPECT_EQ(ReadFileBytes(PathOf("back.pam")), ReadFileBytes(PathOf("direct.pam"))) << Name;
     else
       EXPECT_EQ(ReadFileBytes(PathOf("back.pam")).size(), ReadFileBytes(PathOf("direct.pam")).size());
+  }
+}
+
+// The colours of a PAM file's pixels, alpha left out.
+TBytes PamColours(const TBytes& Pam) {
+  const std::string Text(Pam.begin(), Pam.end());
+  TBytes Colours;
+  for (size_t At = Text.find("ENDHDR\n") + 7; At + 4 <= Pam.size(); At += 4)
+    Colours.insert(Colours.end(), Pam.begin() + static_cast<ptrdiff_t>(At),
+                   Pam.begin() + static_cast<ptrdiff_t>(At) + 3);
+  return Colours;
+}
+
+// A bitmap file holds no key, so its pixels keep the colours the picture stored, also where the
+// viewer's bitmap gives the key a colour of its own: a grey key shown like its neighbour under a
+// gamma, a palette key entry sharing its colour. The PAM keys only the key's own pixels.
+TEST_F(Vqzconv, BitmapOutputOfKeyedPicturesHoldsTheStoredColours) {
+  const std::pair<TBytes, TBytes> Cases[] = {{GreyKeyShownLikeItsNeighbour(), {255, 0}},
+                                             {DuplicateBlackPalette(), {0, 255, 255}}};
+  for (const auto& [Picture, Alpha] : Cases) {
+    const std::string In = Write("in.png", Picture);
+    ASSERT_EQ(RunTool({"convert", In, PathOf("out.bmp")}).Status, ExitOk);
+    ASSERT_EQ(RunTool({"convert", PathOf("out.bmp"), PathOf("back.pam")}).Status, ExitOk);
+    ASSERT_EQ(RunTool({"convert", In, PathOf("direct.pam")}).Status, ExitOk);
+    const TBytes Direct = ReadFileBytes(PathOf("direct.pam"));
+    EXPECT_EQ(PamColours(ReadFileBytes(PathOf("back.pam"))), PamColours(Direct));
+    TBytes DirectAlpha;
+    for (size_t At = Direct.size() - 4 * Alpha.size() + 3; At < Direct.size(); At += 4)
+      DirectAlpha.push_back(Direct[At]);
+    EXPECT_EQ(DirectAlpha, (TBytes{Alpha.begin(), Alpha.end()}));
   }
 }
 

@@ -124,12 +124,12 @@ TEST_F(Viewer, ResizingKeepsTheMarginsAndALargePictureIsClipped) {
 // Each picture shows at natural size from the top-left corner, the form's colour around it.
 TEST_F(Viewer, ShowsPlainFilesAndPicturesInContainers) {
   const TBytes Png = ReadFileBytes(PngSuiteDir() + "basn3p04.png");
-  const TBytes Bitmap = ReadFileBytes("tests/fixtures/bmp/info_24.bmp");
+  const TBytes Bitmap = ReadFileBytes("tests/data/bmp/info_24.bmp");
   const std::vector<std::pair<std::string, bool>> Files = {
       {Dir.Write("plain.png", Png), true},          {Dir.Write("plain.bmp", Bitmap), false},
       {Dir.Write("at17.vqz", VqzOf(Png, 17)), true}, {Dir.Write("at255.vqz", VqzOf(Png, 255)), true},
       {Dir.Write("bmp64.vqz", VqzOf(Bitmap, 64)), false}, {Dir.Write("bmp17.vqz", VqzOf(Bitmap, 17)), false}};
-  // The bitmap's pixels, as tests/fixtures/bmp/make_fixtures.sh made them.
+  // The bitmap's pixels, as tests/data/bmp/make_fixtures.sh made them.
   const auto BitmapPixel = [](uint32_t X, uint32_t Y) {
     return (40 * X + Y) << 16 | (255 - 50 * Y - X) << 8 | (X * 91 + Y * 57) % 256;
   };
@@ -357,8 +357,8 @@ std::vector<std::string> DamagedFiles(const TScratchDir& Dir) {
       {ReadFileBytes(PngSuiteDir() + "tbrn2c08.png"), true},
       {ReadFileBytes(PngSuiteDir() + "basn3p04.png"), true},
       {ReadFileBytes(PngSuiteDir() + "oi9n2c16.png"), true},
-      {ReadFileBytes("tests/fixtures/bmp/info_8.bmp"), false},
-      {ReadFileBytes("tests/fixtures/bmp/info_rle8.bmp"), false}};
+      {ReadFileBytes("tests/data/bmp/info_8.bmp"), false},
+      {ReadFileBytes("tests/data/bmp/info_rle8.bmp"), false}};
   std::mt19937 Random(20261207);
   std::vector<std::string> Paths;
   for (int Index = 0; Index < 300; ++Index) {

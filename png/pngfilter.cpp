@@ -1,0 +1,30 @@
+#include "png/pngfilter.h"
+
+#include "png/pngcpu.h"
+
+#include <algorithm>
+
+#ifdef VQZ_X86
+#include <emmintrin.h>
+#endif
+
+void SubFilterRowPlain(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Stride) {
+  for (uint32_t i = 0; i < Count; ++i)
+    Out[i] = static_cast<uint8_t>(Raw[i] - (i >= Stride ? Raw[i - Stride] : 0));
+}
+
+// Sixteen bytes a subtraction where the processor allows.
+void SubFilterRow(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Stride) {
+  uint32_t i = 0;
+  for (; i < std::min(Stride, Count); ++i)
+    Out[i] = Raw[i];
+#ifdef VQZ_X86
+  for (; i + 16 <= Count; i += 16)
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(Out + i),
+        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i)),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(Raw + i - Stride))));
+#endif
+  for (; i < Count; ++i)
+    Out[i] = static_cast<uint8_t>(Raw[i] - Raw[i - Stride]);
+}
