@@ -1,6 +1,5 @@
 #include "app/uOpenPicture.h"
 
-#include "app/uVQZ2Image.h"
 #include "png/pngimage.h"
 
 #include <memory>
@@ -31,14 +30,15 @@ void ShowPng(TMemoryStream& Picture, TBitmap& Bitmap) {
 
 } // namespace
 
-bool LoadEmbeddedPicture(const std::string& FileName, TBitmap& Bitmap) {
+ExtractResult LoadEmbeddedPicture(const std::string& FileName, TBitmap& Bitmap) {
   TMemoryStream Picture;
   EmbeddedImageKind Kind = eikNone;
-  if (ExtractEmbeddedImage(FileName, Picture, Kind) != erExtracted)
-    return false;
+  const ExtractResult Result = ExtractEmbeddedImage(FileName, Picture, Kind);
+  if (Result != erExtracted)
+    return Result;
   if (Kind == eikBitmap)
     ShowBitmap(Picture, Bitmap);
   else
     ShowPng(Picture, Bitmap);
-  return true;
+  return erExtracted;
 }

@@ -2,12 +2,13 @@
 // file) embeds, into the bitmap the window shows.
 #pragma once
 
+#include "app/uVQZ2Image.h"
 #include "platform/graphics/graphics.h"
 
 #include <string>
 
 // Extracts the picture of FileName and puts it into Bitmap: a BMP through the bitmap loader, a
-// PNG through the PNG object's conversion to a bitmap. Returns false, touching nothing, for a
-// file the container reader rejects. A picture that fails to load raises its exception and
+// PNG through the PNG object's conversion to a bitmap. Returns the container reader's result:
+// on a rejection nothing is touched. A picture that fails to load raises its exception and
 // leaves Bitmap as it was.
-bool LoadEmbeddedPicture(const std::string& FileName, TBitmap& Bitmap);
+ExtractResult LoadEmbeddedPicture(const std::string& FileName, TBitmap& Bitmap);

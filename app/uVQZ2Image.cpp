@@ -62,3 +62,18 @@ ExtractResult ExtractEmbeddedImage(const std::string& Path, TMemoryStream& Desti
   Destination.SetPosition(0);
   return erExtracted;
 }
+
+std::string ExtractResultText(ExtractResult Result) {
+  switch (Result) {
+  case erNoFile:
+    return "no such file";
+  case erTooShort:
+    return "the file is shorter than 17 bytes, too short for a VQZ container";
+  case erOffsetDoesNotFit:
+    return "the picture offset does not fit the file";
+  case erNoPicture:
+    return "there is no BMP or PNG picture at the picture offset";
+  default:
+    return "the container reader failed with result " + std::to_string(Result);
+  }
+}

@@ -29,3 +29,6 @@ ExtractResult ExtractEmbeddedImage(const std::string& Path, TMemoryStream& Desti
 
 // A picture must be a positive signed 32-bit byte count: pictures of 2 GiB or more are refused.
 bool PictureSizeFits(int64_t PictureSize);
+
+// The sentence for each way the reader rejects a file, for people who gave that file by name.
+std::string ExtractResultText(ExtractResult Result);

@@ -48,9 +48,23 @@ void SetApplicationIcon() {
   Application->SetIcon(Bitmap);
 }
 
+// The first file named on the command line opens once the window shows, as if picked in the
+// open dialog; since nobody pressed a button, a name that shows nothing says why.
+void OpenGivenFile(int ArgumentCount, char** Arguments) {
+  if (ArgumentCount < 2)
+    return;
+  const std::string Path = Arguments[1];
+  Application->QueueAsyncCall([Path] {
+    const ExtractResult Result = frmMain->OpenPicture(Path);
+    if (Result != erExtracted)
+      std::cerr << "vqz2image: " << Path << ": " << ExtractResultText(Result) << std::endl;
+  });
+}
+
 } // namespace
 
-// A program that cannot build its window from its resources says why and stops.
+// A program that cannot build its window from its resources says why and stops. Files are
+// taken after the toolkit has removed its own options from the command line.
 int main(int ArgumentCount, char** Arguments) {
   TApplication TheApplication;
   Application = &TheApplication;
@@ -60,6 +74,7 @@ int main(int ArgumentCount, char** Arguments) {
     Application->Initialize(ArgumentCount, Arguments);
     SetApplicationIcon();
     Application->CreateForm(frmMain);
+    OpenGivenFile(ArgumentCount, Arguments);
     Status = Application->Run();
   } catch (const Exception& Error) {
     std::cerr << "vqz2image: " << Error.Message() << "\n";

@@ -1,5 +1,7 @@
-# Installs the programs, the codec library with its headers and a CMake package, and the
-# viewer's desktop entry and icon where a Linux desktop looks for them.
+# Installs the programs, the codec library with its headers and a CMake package, and where a
+# Linux desktop looks for them the viewer's desktop entry and icon, the VQZ file type and the
+# thumbnailer that runs vqzconv.
+# Refreshing the desktop's databases is the packager's part: the files only need to be there.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -35,4 +37,7 @@ add_custom_command(OUTPUT ${DesktopIcon}
   COMMENT "Writing the desktop icon")
 add_custom_target(desktop_icon ALL DEPENDS ${DesktopIcon})
 install(FILES app/vqz2image.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES app/vqz2image-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME vqz2image.xml)
+install(FILES tools/vqz2image.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 install(FILES ${DesktopIcon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)

@@ -2,13 +2,14 @@
 
 #include "platform/core/limits.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-
-int64_t LiveBlocks = 0;
+// Images are decoded and encoded on several threads at once.
+std::atomic<int64_t> LiveBlocks = 0;
 int64_t AllocationsUntilFailure = 0;
 
 bool InjectedFailure() {

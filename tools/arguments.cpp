@@ -11,7 +11,7 @@
 const char* const HelpText =
     R"(Usage: vqzconv COMMAND ...
 
-Gets the pictures out of VQZ files, describes them and converts them.
+Gets the pictures out of VQZ files, describes them, converts them and makes thumbnails of them.
 
   vqzconv extract IN OUT      write the picture embedded in the VQZ file IN to OUT, its bytes
                               unchanged
@@ -25,12 +25,19 @@ Gets the pictures out of VQZ files, describes them and converts them.
                                       bitmap files hold no transparency, so a colour key
                                       or alpha is dropped and its pixels keep their colour
                                 .png  PNG (a PNG picture is written back with its chunks)
-  vqzconv convert IN... --to pam|bmp|png [--out-dir DIR]
+  vqzconv convert IN... --to pam|bmp|png [--out-dir DIR] [--jobs N]
                               convert every IN into DIR (default: the current directory, made
                               when missing) under its base name with the new extension; one
                               line of progress per file and a summary. A bad file does not
                               stop the others; a name written twice in a run is an error for
-                              the second file, never an overwrite.
+                              the second file, never an overwrite. --jobs N converts N files
+                              at once (default: one per core); files, progress, messages and
+                              summary are exactly as with --jobs 1, in input order.
+  vqzconv thumbnail IN OUT [--size N]
+                              write the picture scaled to fit N x N pixels (default 128, at
+                              most 16384), its aspect ratio kept and never enlarged, as an
+                              8-bit RGBA PNG: an area average of the colours it shows, its
+                              transparency kept as alpha. For file managers' thumbnailers.
 
 IN is read by its extension, without regard to case: .png as a PNG file, .bmp as a Windows
 bitmap, anything else (a .vqz file first of all) as a VQZ container.
@@ -111,8 +118,10 @@ bool IsOption(const std::string& Arg, const std::string& Name) {
 
 struct TParsed {
   TCommandLine Line;
-  bool SawTo = false, SawOutDir = false;
+  bool SawTo = false, SawOutDir = false, SawSize = false, SawJobs = false;
 };
+
+constexpr uint64_t MaxJobs = 1024;
 
 void ParseOption(const std::vector<std::string>& Args, size_t& Index, TParsed& Parsed) {
   const std::string& Arg = Args[Index];
@@ -138,6 +147,18 @@ void ParseOption(const std::vector<std::string>& Args, size_t& Index, TParsed& P
   } else if (HasPrefix(Arg, "--max-idat=")) {
     Line.Writer.MaxDataChunkSize =
         static_cast<uint32_t>(ParseNumber("--max-idat", Arg.substr(11), MaxDataChunkSizeLimit));
+  } else if (IsOption(Arg, "--size")) {
+    Line.ThumbnailSize = static_cast<uint32_t>(
+        ParseNumber("--size", ValueOf(Args, Index, "--size"), LargestThumbnailSize));
+    if (Line.ThumbnailSize == 0)
+      throw EUsageError("--size must be at least 1");
+    Parsed.SawSize = true;
+  } else if (IsOption(Arg, "--jobs")) {
+    Line.Jobs =
+        static_cast<unsigned>(ParseNumber("--jobs", ValueOf(Args, Index, "--jobs"), MaxJobs));
+    if (Line.Jobs == 0)
+      throw EUsageError("--jobs must be at least 1");
+    Parsed.SawJobs = true;
   } else if (Arg == "--interlace" || Arg == "--no-interlace") {
     Line.Writer.Interlace = Arg == "--interlace";
   } else {
@@ -157,7 +178,7 @@ void CheckConvert(TParsed& Parsed) {
   Line.Batch = Parsed.SawTo;
   if (Line.Batch) {
     if (Line.Files.empty())
-      throw EUsageError("usage: vqzconv convert IN... --to pam|bmp|png [--out-dir DIR]");
+      throw EUsageError("usage: vqzconv convert IN... --to pam|bmp|png [--out-dir DIR] [--jobs N]");
   } else {
     CheckFileCount(Line, 2, "convert IN OUT");
     const auto Kind = OutputKindOf(Line.Files[1]);
@@ -170,23 +191,32 @@ void CheckConvert(TParsed& Parsed) {
     throw EUsageError("the PNG writer options go with PNG output only");
   if (Line.Json)
     throw EUsageError("--json goes with info only");
+  if (Parsed.SawJobs && !Line.Batch)
+    throw EUsageError("--jobs goes with --to pam|bmp|png");
 }
 
 void CheckCommand(TParsed& Parsed) {
   TCommandLine& Line = Parsed.Line;
-  const bool Other = Parsed.SawTo || Parsed.SawOutDir || Line.Writer.AnyGiven();
+  if (Parsed.SawSize && Line.Command != "thumbnail")
+    throw EUsageError("--size goes with thumbnail only");
+  const bool Other = Parsed.SawTo || Parsed.SawOutDir || Parsed.SawJobs || Line.Writer.AnyGiven();
   if (Line.Command == "convert")
     return CheckConvert(Parsed);
   if (Line.Command == "extract") {
     CheckFileCount(Line, 2, "extract IN OUT");
     if (Other || Line.Json)
       throw EUsageError("extract takes no options");
+  } else if (Line.Command == "thumbnail") {
+    CheckFileCount(Line, 2, "thumbnail IN OUT [--size N]");
+    if (Other || Line.Json)
+      throw EUsageError("thumbnail takes only --size");
   } else if (Line.Command == "info") {
     CheckFileCount(Line, 1, "info IN [--json]");
     if (Other)
       throw EUsageError("info takes only --json");
   } else {
-    throw EUsageError("unknown command \"" + Line.Command + "\" (extract, info, convert)");
+    throw EUsageError("unknown command \"" + Line.Command +
+                      "\" (extract, info, convert, thumbnail)");
   }
 }
 

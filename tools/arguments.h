@@ -13,6 +13,9 @@ public:
   using Exception::Exception;
 };
 
+constexpr uint32_t DefaultThumbnailSize = 128;
+constexpr uint32_t LargestThumbnailSize = 16384;
+
 enum class TOutputKind { okPam, okBitmap, okPng };
 
 // The PNG writer's settings; unset ones stay as the loaded image has them.
@@ -26,13 +29,15 @@ struct TWriterOptions {
 };
 
 struct TCommandLine {
-  std::string Command; // "help", "extract", "info" or "convert"
+  std::string Command; // "help", "extract", "info", "convert" or "thumbnail"
   std::vector<std::string> Files;
   bool Json = false;
   bool Batch = false; // convert with --to: every file goes to OutDir
   std::string OutDir = ".";
   TOutputKind To = TOutputKind::okPam;
   TWriterOptions Writer;
+  uint32_t ThumbnailSize = DefaultThumbnailSize;
+  unsigned Jobs = 0; // files a batch converts at once; 0 for one per core
 };
 
 // EUsageError, saying what is wrong, for anything that is not a valid command line.

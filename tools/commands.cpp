@@ -1,9 +1,11 @@
 // The commands, and the one place where a file's failure becomes its exit status.
 #include "tools/arguments.h"
+#include "tools/batch.h"
 #include "tools/convert.h"
 #include "tools/info.h"
 #include "tools/input.h"
 #include "tools/output.h"
+#include "tools/thumbnail.h"
 #include "tools/vqzconv.h"
 
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <new>
 #include <ostream>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -54,33 +57,58 @@ int ConvertOne(const TCommandLine& Line, std::ostream& Err) {
   });
 }
 
+int Thumbnail(const TCommandLine& Line, std::ostream& Err) {
+  return ForFile(Line.Files[0], Err, [&] {
+    TInputPicture Input = LoadInputPicture(Line.Files[0]);
+    WriteThumbnail(Input, Line.ThumbnailSize, Line.Files[1]);
+  });
+}
+
 std::string BatchOutputPath(const TCommandLine& Line, const std::string& In) {
   const std::filesystem::path Name = std::filesystem::path(In).stem();
   return (std::filesystem::path(Line.OutDir) / Name).string() + OutputExtension(Line.To);
+}
+
+// Names are claimed in input order before any work starts, by files that fail as well: the
+// second file with a name is an error whatever the timing.
+std::vector<bool> RepeatedOutputs(const std::vector<std::string>& OutPaths) {
+  std::set<std::string> Claimed;
+  std::vector<bool> Repeated;
+  for (const std::string& Path : OutPaths)
+    Repeated.push_back(
+        !Claimed.insert(std::filesystem::path(Path).lexically_normal().string()).second);
+  return Repeated;
 }
 
 int ConvertBatch(const TCommandLine& Line, std::ostream& Out, std::ostream& Err) {
   const int Made = ForFile(Line.OutDir, Err, [&] { std::filesystem::create_directories(Line.OutDir); });
   if (Made != ExitOk)
     return Made;
-  std::set<std::string> Written;
+  const size_t Total = Line.Files.size();
+  std::vector<std::string> OutPaths;
+  for (const std::string& In : Line.Files)
+    OutPaths.push_back(BatchOutputPath(Line, In));
+  const std::vector<bool> Repeated = RepeatedOutputs(OutPaths);
+  const auto Convert = [&](size_t Index) {
+    std::ostringstream Errors;
+    const int Status = ForFile(Line.Files[Index], Errors, [&] {
+      if (Repeated[Index])
+        throw EToolError(ExitFailed, OutPaths[Index] + " was already written in this run");
+      TInputPicture Input = LoadInputPicture(Line.Files[Index]);
+      ConvertPicture(Input, Line.To, Line.Writer, OutPaths[Index]);
+    });
+    return TFileOutcome{Status, Errors.str()};
+  };
   int Highest = ExitOk;
   size_t Converted = 0;
-  const size_t Total = Line.Files.size();
-  for (size_t Index = 0; Index < Total; ++Index) {
-    const std::string& In = Line.Files[Index];
-    const std::string OutPath = BatchOutputPath(Line, In);
-    const int Status = ForFile(In, Err, [&] {
-      if (!Written.insert(std::filesystem::path(OutPath).lexically_normal().string()).second)
-        throw EToolError(ExitFailed, OutPath + " was already written in this run");
-      TInputPicture Input = LoadInputPicture(In);
-      ConvertPicture(Input, Line.To, Line.Writer, OutPath);
-    });
-    Out << "[" << Index + 1 << "/" << Total << "] " << In
-        << (Status == ExitOk ? " -> " + OutPath : " failed") << std::endl;
-    Converted += Status == ExitOk ? 1 : 0;
-    Highest = std::max(Highest, Status);
-  }
+  const auto Report = [&](size_t Index, const TFileOutcome& Outcome) {
+    Err << Outcome.Errors << std::flush;
+    Out << "[" << Index + 1 << "/" << Total << "] " << Line.Files[Index]
+        << (Outcome.Status == ExitOk ? " -> " + OutPaths[Index] : " failed") << std::endl;
+    Converted += Outcome.Status == ExitOk ? 1 : 0;
+    Highest = std::max(Highest, Outcome.Status);
+  };
+  RunInOrder(Total, Line.Jobs != 0 ? Line.Jobs : DefaultJobs(), Convert, Report);
   Out << Converted << " of " << Total << (Total == 1 ? " file" : " files") << " converted, "
       << Total - Converted << " failed" << std::endl;
   return Highest;
@@ -104,5 +132,7 @@ int RunVqzconv(const std::vector<std::string>& Args, std::ostream& Out, std::ost
     return Extract(Line, Err);
   if (Line.Command == "info")
     return Info(Line, Out, Err);
+  if (Line.Command == "thumbnail")
+    return Thumbnail(Line, Err);
   return Line.Batch ? ConvertBatch(Line, Out, Err) : ConvertOne(Line, Err);
 }

@@ -50,26 +50,11 @@ TInputKind InputKindOf(const std::string& Path) {
   return TInputKind::ikContainer;
 }
 
-std::string ContainerRejection(ExtractResult Result) {
-  switch (Result) {
-  case erNoFile:
-    return "no such file";
-  case erTooShort:
-    return "the file is shorter than 17 bytes, too short for a VQZ container";
-  case erOffsetDoesNotFit:
-    return "the picture offset does not fit the file";
-  case erNoPicture:
-    return "there is no BMP or PNG picture at the picture offset";
-  default:
-    return "the container reader failed with result " + std::to_string(Result);
-  }
-}
-
 TContainerPlace ExtractPicture(const std::string& Path, TMemoryStream& Picture) {
   EmbeddedImageKind Kind = eikNone;
   const ExtractResult Result = ExtractEmbeddedImage(Path, Picture, Kind);
   if (Result != erExtracted)
-    throw EToolError(ExitContainer, ContainerRejection(Result));
+    throw EToolError(ExitContainer, ExtractResultText(Result));
   const auto FileSize = static_cast<int64_t>(std::filesystem::file_size(Path));
   return {FileSize - Picture.GetSize(), Kind};
 }

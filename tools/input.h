@@ -39,9 +39,6 @@ struct TInputPicture {
   std::optional<TContainerPlace> Container;
 };
 
-// The sentence for each way the container reader rejects a file.
-std::string ContainerRejection(ExtractResult Result);
-
 // The container's embedded picture, its bytes unchanged, positioned at 0; EToolError with
 // ExitContainer when the reader rejects the file.
 TContainerPlace ExtractPicture(const std::string& Path, TMemoryStream& Picture);

@@ -1,4 +1,5 @@
-// vqzconv: gets the pictures out of VQZ files, describes them and converts them.
+// vqzconv: gets the pictures out of VQZ files, describes them, converts them and makes
+// thumbnails of them.
 #pragma once
 
 #include <iosfwd>

@@ -40,6 +40,12 @@ int TApplication::Run() {
 
 void TApplication::ProcessMessages() { QApplication::processEvents(); }
 
+void TApplication::QueueAsyncCall(std::function<void()> Handler) {
+  QMetaObject::invokeMethod(
+      FToolkit->App.get(), [Handler = std::move(Handler)] { RunHandler(Handler); },
+      Qt::QueuedConnection);
+}
+
 void TApplication::HandleException(const std::exception& Error) {
   const auto* Platform = dynamic_cast<const Exception*>(&Error);
   FSink(Platform != nullptr ? Platform->Message() : Error.what());
@@ -73,6 +79,8 @@ void RunHandler(const std::function<void()>& Handler) {
 }
 
 bool TToolkitApplication::notify(QObject* Receiver, QEvent* Event) {
+  if (TFormWindow::DeliverShortCut(Receiver, Event))
+    return true;
   bool Handled = false;
   RunHandler([&] { Handled = QApplication::notify(Receiver, Event); });
   return Handled;

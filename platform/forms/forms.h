@@ -21,6 +21,8 @@ class TForm;
 class TComponent;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
+// Local files dropped on a form, in the order the drag carried them; never empty.
+using TDropFilesEvent = std::function<void(const std::vector<std::string>& Files)>;
 
 enum TAnchorKind { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 using TAnchors = uint8_t;
@@ -181,6 +183,18 @@ public:
   bool Visible() const;
   QWidget* Window() const { return FWindow; }
 
+  // Runs Handler when Keys, in the toolkit's portable text ("Ctrl+O"), are pressed anywhere in
+  // the window, before the focused control sees them.
+  void AddShortCut(const std::string& Keys, TNotifyEvent Handler);
+  // Presses Keys on the focused control as the user would, for tests.
+  void PressKeys(const std::string& Keys);
+  // Set, the window takes drops that carry local files and refuses any other drag.
+  void SetOnDropFiles(TDropFilesEvent Handler);
+  const TDropFilesEvent& OnDropFiles() const { return FOnDropFiles; }
+  // Drags Urls onto the window and drops them there as the toolkit delivers a drop, for tests;
+  // false when the window refuses the drag.
+  bool DropUrls(const std::vector<std::string>& Urls);
+
 protected:
   // Binds a published field: the component of that name is stored in Field.
   template <class T>
@@ -198,11 +212,15 @@ private:
   void CreateComponent(const TResourceObject& Object);
   void ApplyFont();
   void ClientResized(int32_t Width, int32_t Height);
+  // Runs the short cut of a key press, if the form has one; true when it did.
+  bool HandleShortCut(const std::string& Keys);
 
   QWidget* FWindow; // deleted with the form
   std::vector<std::unique_ptr<TComponent>> FComponents;
   std::map<std::string, std::function<bool(TComponent*)>> FFields;
   std::map<std::string, TNotifyEvent> FMethods;
+  std::map<std::string, TNotifyEvent> FShortCuts;
+  TDropFilesEvent FOnDropFiles;
   TColor FColor = clBtnFace;
   TFont FFont;
   int32_t FPixelsPerInch = 96;
@@ -230,6 +248,8 @@ public:
   int Run();
   // Delivers the events that are waiting, for tests.
   void ProcessMessages();
+  // Runs Handler from the message loop once it gets there, as an event handler is run.
+  void QueueAsyncCall(std::function<void()> Handler);
   TForm* MainForm() const { return FForms.empty() ? nullptr : FForms.front().get(); }
 
   // Shows an exception's message; the loop goes on.

@@ -7,13 +7,19 @@
 #include <QImage>
 #include <QWidget>
 
-// A form's window: reports client-area resizes to its form, which moves anchored controls.
+// A form's window: reports client-area resizes to its form, which moves anchored controls, and
+// hands it the files dropped on it.
 class TFormWindow : public QWidget {
 public:
   explicit TFormWindow(TForm& Form) : FForm(Form) {}
+  // A key press goes to its window's short cuts before the focused control; true when one ran.
+  static bool DeliverShortCut(QObject* Receiver, QEvent* Event);
 
 protected:
   void resizeEvent(QResizeEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dragMoveEvent(QDragMoveEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
 private:
   TForm& FForm;

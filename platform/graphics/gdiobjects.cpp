@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <mutex>
 #include <unordered_map>
 
 namespace {
@@ -23,10 +24,27 @@ std::unordered_map<const TGdiDC*, TObjectKind>& ContextHandles() {
   return Handles;
 }
 
+// The tables are the process's, as the platform's handle tables are: threads that each keep to
+// their own objects may make, look up and delete them at the same time.
+std::mutex TablesLock;
+
 std::array<int, 3> CallsUntilFailure{};
+
+template <class Map, class Handle>
+void Adopt(Map& Handles, Handle* Key, TObjectKind Kind) {
+  const std::lock_guard Guard(TablesLock);
+  Handles.emplace(Key, Kind);
+}
+
+template <class Map, class Handle>
+void Forget(Map& Handles, Handle* Key) {
+  const std::lock_guard Guard(TablesLock);
+  Handles.erase(Key);
+}
 
 template <class T, class Handle, class Map>
 T* LiveOf(Map& Handles, Handle* Key, TObjectKind Kind) {
+  const std::lock_guard Guard(TablesLock);
   const auto Found = Handles.find(Key);
   if (Found == Handles.end() || Found->second != Kind)
     return nullptr;
@@ -38,12 +56,13 @@ TDeviceContext* LiveContext(HDC Handle, TObjectKind Kind) {
 }
 
 HDC AdoptContext(std::unique_ptr<TDeviceContext> Context, TObjectKind Kind) {
-  ContextHandles().emplace(Context.get(), Kind);
+  Adopt(ContextHandles(), Context.get(), Kind);
   return Context.release();
 }
 
 template <class Map>
 int CountOf(const Map& Handles, TObjectKind Kind) {
+  const std::lock_guard Guard(TablesLock);
   int Count = 0;
   for (const auto& [Handle, HandleKind] : Handles)
     Count += HandleKind == Kind ? 1 : 0;
@@ -96,12 +115,12 @@ TDeviceContext* ContextOf(HDC Handle) {
 }
 
 HBITMAP AdoptBitmap(std::unique_ptr<TBitmapObject> Bitmap) {
-  ObjectHandles().emplace(Bitmap.get(), okBitmap);
+  Adopt(ObjectHandles(), Bitmap.get(), okBitmap);
   return Bitmap.release();
 }
 
 HPALETTE AdoptPalette(std::unique_ptr<TPaletteObject> Palette) {
-  ObjectHandles().emplace(Palette.get(), okPalette);
+  Adopt(ObjectHandles(), Palette.get(), okPalette);
   return Palette.release();
 }
 
@@ -151,7 +170,7 @@ BOOL DeleteDC(HDC DC) {
     return FALSE;
   if (Context->Selected != nullptr && !Context->Selected->Stock)
     Context->Selected->SelectedInto = nullptr;
-  ContextHandles().erase(DC);
+  Forget(ContextHandles(), DC);
   delete Context;
   return TRUE;
 }
@@ -166,7 +185,7 @@ int ReleaseDC(HWND, HDC DC) {
   TDeviceContext* Screen = LiveContext(DC, okScreenDC);
   if (Screen == nullptr)
     return 0;
-  ContextHandles().erase(DC);
+  Forget(ContextHandles(), DC);
   delete Screen;
   return 1;
 }
@@ -201,12 +220,12 @@ BOOL DeleteObject(HGDIOBJ Object) {
       return TRUE;
     if (Bitmap->SelectedInto != nullptr)
       return FALSE;
-    ObjectHandles().erase(Bitmap);
+    Forget(ObjectHandles(), Bitmap);
     delete Bitmap;
     return TRUE;
   }
   if (TPaletteObject* Palette = PaletteOf(Object)) {
-    ObjectHandles().erase(Palette);
+    Forget(ObjectHandles(), Palette);
     delete Palette;
     return TRUE;
   }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The viewer in a real X window: start it on a virtual screen, press "OpenVqzFile", type a path
-# into the dialog, and look for the picture on a screenshot. Then a damaged file, whose message
-# box must appear and go, and a good file again.
+# The viewer in a real X window: started with files, the first one shows; started with a missing
+# file, it says so on standard error and opens empty. Then press "OpenVqzFile", type a path into
+# the dialog, and look for the picture on a screenshot. Then a damaged file, whose message box
+# must appear and go, and a good file again.
 # Usage: viewer_smoke.sh VIEWER VQZCONV SCREEN_CHECK PNGSUITE_DIR
 set -euo pipefail
 viewer=$1 vqzconv=$2 check=$3 suite=$4
@@ -35,17 +36,28 @@ pids+=($!)
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
 
-"$viewer" >"$work/viewer.log" 2>&1 &
-pids+=($!)
-main=$(timeout 20 xdotool search --sync --onlyvisible --name '^VQZ To Image$' | head -1)
-[ -n "$main" ] || fail "the window did not appear"
-
 windows_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+
+# Starts the viewer with the given arguments; its window is $main.
+start_viewer() {
+  "$viewer" "$@" >"$work/viewer.out" 2>"$work/viewer.err" &
+  pids+=($!)
+  main=$(timeout 20 xdotool search --sync --onlyvisible --name '^VQZ To Image$' | head -1)
+  [ -n "$main" ] || fail "the window did not appear"
+  sleep 0.5
+}
 
 # Waits until Count visible windows carry Name.
 wait_windows() {
   for _ in $(seq 100); do [ "$(windows_named "$1")" -eq "$2" ] && return 0; sleep 0.1; done
   fail "expected $2 window(s) named $1, found $(windows_named "$1")"
+}
+
+stop_viewer() {
+  kill "${pids[-1]}"
+  wait "${pids[-1]}" 2>/dev/null || true
+  unset 'pids[-1]'
+  wait_windows '^VQZ To Image$' 0
 }
 
 open_file() {
@@ -62,10 +74,33 @@ open_file() {
   sleep 0.5
 }
 
+# Waits up to 10 seconds for a screenshot that shows the picture.
 expect_on_screen() {
-  xwd -root -silent > "$work/screen.xwd"
-  "$check" "$work/screen.xwd" "$1" || fail "after opening $2: the picture is not shown"
+  for _ in $(seq 50); do
+    xwd -root -silent > "$work/screen.xwd"
+    "$check" "$work/screen.xwd" "$1" >/dev/null && return 0
+    sleep 0.2
+  done
+  fail "after opening $2: the picture is not shown"
 }
+
+# Waits up to 10 seconds for the viewer to say Line on standard error.
+expect_said() {
+  for _ in $(seq 100); do grep -qxF "$1" "$work/viewer.err" && return 0; sleep 0.1; done
+  fail "the viewer did not say \"$1\": $(cat "$work/viewer.err")"
+}
+
+start_viewer "$work/png.vqz" "$work/bmp.vqz"
+expect_on_screen "$work/shown.png" "the first of two files on the command line"
+stop_viewer
+start_viewer "$work/missing.vqz"
+expect_said "vqz2image: $work/missing.vqz: no such file"
+xwd -root -silent > "$work/screen.xwd"
+"$check" "$work/screen.xwd" "$work/shown.png" --absent || fail "a missing file showed a picture"
+[ "$(windows_named '^VQZ To Image$')" -eq 1 ] || fail "a missing file on the command line showed a message box"
+stop_viewer
+
+start_viewer
 
 open_file "$work/png.vqz"
 expect_on_screen "$work/shown.png" "a VQZ file holding a PNG"

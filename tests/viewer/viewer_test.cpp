@@ -216,6 +216,65 @@ TEST_F(Viewer, ARedBlueOneBitPngShowsRedAndBlue) {
   EXPECT_EQ(Shot.At(11, 0), Rgb(FormColor));
 }
 
+// A file given by name, not picked in the dialog, tells why it shows nothing; through the
+// message loop, as the program opens it, a damaged picture is reported as the dialog's is.
+TEST_F(Viewer, AFileGivenByNameOpensAsIfPickedAndSaysWhyItShowsNothing) {
+  const std::pair<std::string, ExtractResult> Files[] = {
+      {Dir.PathOf("missing.vqz"), erNoFile},
+      {Dir.Write("short.vqz", TBytes(16, 0)), erTooShort},
+      {Dir.Write("past.vqz", VqzOf(TBytes(2, 'B'), 200)), erOffsetDoesNotFit},
+      {Dir.Write("gif.vqz", VqzOf(TBytes(40, 'G'), 20)), erNoPicture},
+      {Dir.Write("a.png", RedBluePng(9)), erExtracted}};
+  for (const auto& [Path, Result] : Files)
+    EXPECT_EQ(Form->OpenPicture(Path), Result) << Path;
+  const TSnapshot Shot = Shown();
+  EXPECT_EQ(Shot.At(0, 0), 0xFF0000u);
+  EXPECT_EQ(Shot.At(1, 0), 0x0000FFu);
+  Application->QueueAsyncCall(
+      [&] { Form->OpenPicture(Dir.Write("none.vqz", VqzOf(TBytes(28, 0x89), 30))); });
+  TBytes Cut = RedBluePng(9);
+  Cut.resize(8 + 25);
+  Application->QueueAsyncCall([&] { Form->OpenPicture(Dir.Write("cut.png", Cut)); });
+  Application->ProcessMessages();
+  EXPECT_EQ(Messages, std::vector<std::string>{PngMessage(MsgUnexpectedEnd)});
+  EXPECT_EQ(Shown().Pixels, Shot.Pixels);
+}
+
+// Ctrl+O wherever the focus is does what the button does; other keys do nothing.
+TEST_F(Viewer, CtrlOOpensTheDialog) {
+  const std::string Path = Dir.Write("a.png", RedBluePng(9));
+  const TSnapshot Empty = Shown();
+  Answer = Path;
+  for (const char* Keys : {"Ctrl+P", "O", "Ctrl+Shift+O"}) {
+    Form->PressKeys(Keys);
+    Application->ProcessMessages();
+    EXPECT_EQ(Shown().Pixels, Empty.Pixels) << Keys;
+  }
+  Form->PressKeys("Ctrl+O");
+  Application->ProcessMessages();
+  EXPECT_EQ(Shown().At(0, 0), 0xFF0000u);
+}
+
+// A drop opens its first local file as the dialog would; a drag of anything else is refused.
+TEST_F(Viewer, ADroppedFileOpensAndOtherDropsAreRefused) {
+  const std::string Red = Dir.Write("red.png", RedBluePng(9));
+  const std::string Other = Dir.Write("other.png", RedBluePng(12));
+  const TSnapshot Empty = Shown();
+  for (const std::vector<std::string>& Refused :
+       {std::vector<std::string>{"https://example.org/red.png"}, {"ftp://host" + Red}, {}}) {
+    EXPECT_FALSE(Form->DropUrls(Refused));
+    EXPECT_EQ(Shown().Pixels, Empty.Pixels);
+  }
+  EXPECT_TRUE(Form->DropUrls({"https://example.org/x.png", "file://" + Red, "file://" + Other}));
+  EXPECT_EQ(Shown().At(0, 0), 0xFF0000u);
+  EXPECT_TRUE(Form->DropUrls({"file://" + Dir.PathOf("missing.vqz")}));
+  EXPECT_EQ(Shown().At(0, 0), 0xFF0000u);
+  EXPECT_TRUE(Messages.empty());
+  EXPECT_EQ(Shown().At(9, 0), Rgb(FormColor));
+  EXPECT_TRUE(Form->DropUrls({"file://" + Other}));
+  ExpectShowsPng(Other, 12, 2);
+}
+
 // The program carries its own icon: 32 x 32 pixels in 16 colours.
 TEST(ProgramResources, TheIconIsA16ColourBitmapOf32By32) {
   const std::string_view Icon = FindResource("MAINICON");
