@@ -215,6 +215,10 @@ TEST(Time, ReadsAndWritesItsSevenBytes) {
   EXPECT_EQ(Time.Year, 2024);
   EXPECT_EQ((TBytes{Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second}), (TBytes{1, 2, 3, 4, 5}));
   EXPECT_EQ(SavedBody(Time), Body);
+  // The fields are the truth: the body is made from them, not kept as read.
+  std::tie(Time.Year, Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second) =
+      std::tuple(uint16_t{2026}, uint8_t{12}, uint8_t{8}, uint8_t{23}, uint8_t{59}, uint8_t{60});
+  EXPECT_EQ(SavedBody(Time), (TBytes{0x07, 0xEA, 12, 8, 23, 59, 60}));
   EXPECT_THROW(Time.AssignChunk(TChunktEXt(nullptr)), EPngError);
 }
 
