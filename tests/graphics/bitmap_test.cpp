@@ -24,6 +24,13 @@ TEST(Bitmap, StartsEmptyAndWhiteOnceSized) {
   GetObjectA(Bitmap.GetHandle(), sizeof Record, &Record);
   EXPECT_EQ(Record.bmBitsPixel, 32);
   EXPECT_EQ(PixelsOf(Bitmap), TColors(6, White));
+  // Without pixels it keeps the size asked for and its format, until it is given a handle.
+  Bitmap.SetPixelFormat(pf8bit);
+  Bitmap.SetWidth(0);
+  EXPECT_EQ(std::pair(Bitmap.GetWidth(), Bitmap.GetHeight()), std::pair(0, 2));
+  EXPECT_EQ(Bitmap.GetPixelFormat(), pf8bit);
+  Bitmap.SetHandle(nullptr);
+  EXPECT_EQ(std::pair(Bitmap.GetWidth(), Bitmap.GetHeight()), std::pair(0, 0));
 }
 
 TEST(Bitmap, ResizingKeepsThePixelsAtTheTopLeft) {
