@@ -1,6 +1,7 @@
 #include "png/pngimage.h"
 #include "png/pngzlib.h"
 #include "tests/png/png_builder.h"
+#include "tests/support/allocation_probe.h"
 
 #include "platform/core/limits.h"
 
@@ -108,6 +109,11 @@ TEST_F(ZlibHelpers, InflateBufferReportsDamageWithZlibsText) {
   TBytes Output;
   std::string Error;
   EXPECT_EQ(InflateBuffer(Input.data(), -1, 100, Output, Error), irDamaged) << "a negative size";
+  FailNthAllocation(1); // the output buffer cannot be had
+  EXPECT_EQ(InflateBuffer(Input.data(), static_cast<int32_t>(Input.size()), 100, Output, Error),
+            irDamaged);
+  FailNthAllocation(0);
+  EXPECT_EQ(Error, "insufficient memory (-4)");
 }
 
 TEST_F(ZlibHelpers, InflateBufferStopsAtItsCap) {
@@ -140,6 +146,12 @@ TEST_F(ZlibHelpers, DeflateBufferFailsWithoutRaising) {
   EXPECT_FALSE(DeflateBuffer(Text.data(), -1, 6, Packed, Error));
   ZlibFailAllocationsFrom(1);
   EXPECT_FALSE(DeflateBuffer(Text.data(), 100, 6, Packed, Error));
+  EXPECT_EQ(Error, "insufficient memory (-4)");
+  ZlibFailAllocationsFrom(0);
+  Error.clear();
+  FailNthAllocation(1); // the output buffer cannot be had
+  EXPECT_FALSE(DeflateBuffer(Text.data(), 100, 6, Packed, Error));
+  FailNthAllocation(0);
   EXPECT_EQ(Error, "insufficient memory (-4)");
 }
 
