@@ -42,6 +42,9 @@ TEST(Bitmap, ResizingKeepsThePixelsAtTheTopLeft) {
   Bitmap.SetWidth(3);
   Bitmap.SetHeight(2);
   EXPECT_EQ(PixelsOf(Bitmap), (TColors{Red, Blue, White, White, White, White}));
+  const HBITMAP Sized = Bitmap.GetHandle();
+  Bitmap.SetWidth(3);
+  EXPECT_EQ(Bitmap.GetHandle(), Sized) << "the same size makes no new bitmap";
   Bitmap.SetWidth(0);
   EXPECT_TRUE(Bitmap.GetEmpty());
 }

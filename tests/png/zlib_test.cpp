@@ -143,7 +143,11 @@ TEST_F(ZlibHelpers, DeflateBufferFailsWithoutRaising) {
   std::string Error;
   EXPECT_FALSE(DeflateBuffer(Text.data(), 100, 10, Packed, Error));
   EXPECT_EQ(Error, "stream error (-2)");
-  EXPECT_FALSE(DeflateBuffer(Text.data(), -1, 6, Packed, Error));
+  for (const auto& [Data, Size] :
+       {std::pair{Text.data(), -1}, std::pair{static_cast<const uint8_t*>(nullptr), 5}}) {
+    EXPECT_FALSE(DeflateBuffer(Data, Size, 6, Packed, Error));
+    EXPECT_EQ(Error, "no data to compress");
+  }
   ZlibFailAllocationsFrom(1);
   EXPECT_FALSE(DeflateBuffer(Text.data(), 100, 6, Packed, Error));
   EXPECT_EQ(Error, "insufficient memory (-4)");
