@@ -157,6 +157,7 @@ TEST_F(ZlibHelpers, DeflateBufferFailsWithoutRaising) {
   EXPECT_FALSE(DeflateBuffer(Text.data(), 100, 6, Packed, Error));
   FailNthAllocation(0);
   EXPECT_EQ(Error, "insufficient memory (-4)");
+  EXPECT_TRUE(Packed.empty()) << "nothing half made is handed out";
 }
 
 // A stream that cannot start raises at once, with the work buffer already freed, instead of
