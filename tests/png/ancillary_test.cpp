@@ -36,30 +36,27 @@ TBytes SavedBody(TChunk& Chunk) {
   return TBytes(Stream.Memory() + 8, Stream.Memory() + Stream.GetSize() - 4);
 }
 
-TEST(Palette, FillsTheColourTableAndWritesItBack) {
+// Entries past the palette are refused by name; a body longer than 256 entries is invalid, for
+// the palette and for its transparency alike.
+TEST(Palette, EntriesAndBodyLengthsAreChecked) {
   TPNGObject Image;
   LoadBytes(Image, PaletteImage(FourColours, {}));
-  const RGBQUAD& Entry = Image.Header().DibInfo.bmiColors[1];
-  EXPECT_EQ((TBytes{Entry.rgbBlue, Entry.rgbGreen, Entry.rgbRed}), (TBytes{60, 50, 40}));
   auto& Palette = First<TChunkPLTE>(Image);
-  EXPECT_EQ(Palette.EntryCount, 4);
   EXPECT_EQ(Palette.GetEntry(1), 60u | 50u << 8 | 40u << 16);
   EXPECT_EQ(MessageOf<EPngError>([&] { Palette.GetEntry(4); }), "There is no such palette entry.");
-  EXPECT_EQ(SavedBody(Palette), FourColours);
-}
-
-TEST(Palette, BodyLengthsAreChecked) {
-  for (const auto& [Size, Valid] : {std::pair{0, true}, std::pair{768, true}, std::pair{769, false},
-                                    std::pair{771, false}}) {
-    TPNGObject Image;
-    const TBytes File = TPngBuilder().Header(1, 1, 8, 3).Chunk("PLTE", TBytes(static_cast<size_t>(Size), 1)).Data({0, 0}).End().Bytes();
-    if (Valid) {
-      LoadBytes(Image, File);
-      EXPECT_EQ(First<TChunkPLTE>(Image).EntryCount, Size / 3);
-    } else {
-      EXPECT_THROW(LoadBytes(Image, File), EPNGInvalidPalette) << Size;
-    }
+  const auto WithPalette = [](size_t Size) {
+    return TPngBuilder().Header(1, 1, 8, 3).Chunk("PLTE", TBytes(Size, 1)).Data({0, 0}).End().Bytes();
+  };
+  for (const size_t Size : {0u, 768u}) {
+    LoadBytes(Image, WithPalette(Size));
+    EXPECT_EQ(First<TChunkPLTE>(Image).EntryCount, Size / 3);
   }
+  const std::string Invalid = PngMessage(MsgInvalidPalette);
+  for (const size_t Size : {769u, 771u})
+    ExpectRejected(WithPalette(Size), typeid(EPNGInvalidPalette), Invalid);
+  ExpectRejected(PaletteImage(FourColours, {{"tRNS", TBytes(257, 1)}}), typeid(EPNGInvalidPalette),
+                 Invalid);
+  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", TBytes(256, 1)}}));
 }
 
 TEST(Palette, InAGreyImageLeavesTheRampAndIsWrittenBackAsRead) {
@@ -69,17 +66,18 @@ TEST(Palette, InAGreyImageLeavesTheRampAndIsWrittenBackAsRead) {
   EXPECT_EQ(SavedBody(First<TChunkPLTE>(Image)), FourColours);
 }
 
-// Only entries of the palette count; one fully clear entry is a colour key.
+// Only entries of the palette count; one fully clear entry is a colour key. A tRNS with exactly
+// one entry below 255 is binary.
 TEST(Transparency, OfAPaletteIsClassifiedFromTheEntriesThatExist) {
-  const std::tuple<const char*, TBytes, TTransparencyKind, COLORREF> Cases[] = {
-      // the tRNS body of the 4-colour palette image (empty: no tRNS), kind, key
-      {"None", {}, trOpaque, 0},
-      {"AllOpaque", {255, 255}, trOpaque, 0},
-      {"OneClear", {255, 0, 255}, trColorKey, RGB(40, 50, 60)},
-      {"OneHalf", {128}, trAlpha, 0},
-      {"TwoEntries", {0, 128}, trAlpha, RGB(10, 20, 30)},
-      {"BeyondThePalette", {255, 255, 255, 255, 0}, trOpaque, 0}};
-  for (const auto& [Name, Alpha, Kind, Key] : Cases) {
+  const std::tuple<const char*, TBytes, TTransparencyKind, COLORREF, bool> Cases[] = {
+      // the tRNS body of the 4-colour palette image (empty: no tRNS), kind, key, binary
+      {"None", {}, trOpaque, 0, false},
+      {"AllOpaque", {255, 255}, trOpaque, 0, false},
+      {"OneClear", {255, 0, 255}, trColorKey, RGB(40, 50, 60), true},
+      {"OneHalf", {128}, trAlpha, 0, true},
+      {"TwoEntries", {0, 128}, trAlpha, RGB(10, 20, 30), false},
+      {"BeyondThePalette", {255, 255, 255, 255, 0}, trOpaque, 0, true}};
+  for (const auto& [Name, Alpha, Kind, Key, Binary] : Cases) {
     TPNGObject Image;
     std::vector<std::pair<std::string, TBytes>> Extra;
     if (!Alpha.empty())
@@ -87,28 +85,14 @@ TEST(Transparency, OfAPaletteIsClassifiedFromTheEntriesThatExist) {
     LoadBytes(Image, PaletteImage(FourColours, Extra));
     EXPECT_EQ(Image.TransparencyKind(), Kind) << Name;
     EXPECT_EQ(Image.ImageKeyColor(), Key) << Name;
+    if (!Alpha.empty()) {
+      EXPECT_EQ(First<TChunktRNS>(Image).BinaryTransparency, Binary) << Name;
+    }
   }
-}
-
-TEST(Transparency, BinaryFlagAndTableFollowTheBody) {
-  TPNGObject Image;
-  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {255, 0, 255}}}));
-  auto& Alpha = First<TChunktRNS>(Image);
-  EXPECT_TRUE(Alpha.BinaryTransparency);
-  EXPECT_EQ(Alpha.AlphaTable[3], 255);
-  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {0, 128}}}));
-  EXPECT_FALSE(First<TChunktRNS>(Image).BinaryTransparency);
-  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {128}}}));
-  EXPECT_TRUE(First<TChunktRNS>(Image).BinaryTransparency);
-  EXPECT_THROW(LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", TBytes(257, 1)}})), EPNGInvalidPalette);
-  LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", TBytes(256, 1)}}));
-}
-
-TEST(Transparency, APaletteImageWithoutPaletteIsOpaque) {
-  TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 3).Chunk("tRNS", {0}).Data({0, 0}).End().Bytes());
-  EXPECT_EQ(Image.TransparencyKind(), trOpaque);
-  EXPECT_EQ(Image.ImageKeyColor(), 0u);
+  TPNGObject NoPalette;
+  LoadBytes(NoPalette, TPngBuilder().Header(1, 1, 8, 3).Chunk("tRNS", {0}).Data({0, 0}).End().Bytes());
+  EXPECT_EQ(NoPalette.TransparencyKind(), trOpaque);
+  EXPECT_EQ(NoPalette.ImageKeyColor(), 0u);
 }
 
 // The key is the colour its sample is shown as; a key of the wrong length or beyond the depth
@@ -138,6 +122,8 @@ TEST(KeyColour, IsTheColourTheSampleShowsAs) {
   }
 }
 
+// The key written is the sample the image shows as the colour; a palette key is searched among
+// the palette's own entries only (black lies only beyond it here: entry 0 becomes the key).
 TEST(SetKeyColor, WritesTheSampleTheImageShows) {
   TPNGObject Rgb;
   LoadBytes(Rgb, TPngBuilder().Header(1, 1, 16, 2).Chunk("tRNS", TBytes(6)).Data(TBytes(7)).End().Bytes());
@@ -145,19 +131,15 @@ TEST(SetKeyColor, WritesTheSampleTheImageShows) {
   Key.SetKeyColor(RGB(1, 2, 3));
   EXPECT_EQ(SavedBody(Key), (TBytes{1, 1, 2, 2, 3, 3}));
   EXPECT_EQ(Rgb.ImageKeyColor(), RGB(1, 2, 3));
-}
-
-TEST(SetKeyColor, OnAPaletteSearchesOnlyItsEntries) {
   TPNGObject Image;
   LoadBytes(Image, PaletteImage(FourColours, {{"tRNS", {255}}}));
-  auto& Key = First<TChunktRNS>(Image);
-  Key.SetKeyColor(RGB(70, 80, 90));
-  EXPECT_EQ(Key.ChunkBodySize(), 3);
+  auto& PaletteKey = First<TChunktRNS>(Image);
+  PaletteKey.SetKeyColor(RGB(70, 80, 90));
+  EXPECT_EQ(PaletteKey.ChunkBodySize(), 3);
   EXPECT_EQ(Image.ImageKeyColor(), RGB(70, 80, 90));
-  // Black is in the unused entries beyond the palette only: entry 0 becomes the key.
-  Key.SetKeyColor(RGB(0, 0, 0));
-  EXPECT_EQ(Key.ChunkBodySize(), 1);
-  EXPECT_EQ(Key.AlphaTable[0], 0);
+  PaletteKey.SetKeyColor(RGB(0, 0, 0));
+  EXPECT_EQ(PaletteKey.ChunkBodySize(), 1);
+  EXPECT_EQ(PaletteKey.AlphaTable[0], 0);
 }
 
 TEST(Gamma, TablesComeOutExactly) {
@@ -183,15 +165,6 @@ TEST(Gamma, TablesComeOutExactly) {
     EXPECT_EQ(Identity[static_cast<size_t>(i)], i);
   const auto Half = TablesFor(50000).second;
   EXPECT_EQ(TBytes(Half.begin(), Half.begin() + 8), (TBytes{0, 1, 1, 2, 3, 5, 4, 5}));
-}
-
-TEST(Gamma, AppliesToColourSamplesAndPaletteButNotGrey) {
-  TPNGObject Rgb, Grey;
-  LoadBytes(Rgb, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 1, 128, 255}).End().Bytes());
-  EXPECT_EQ(TBytes(Rgb.Header().ImageRow(0), Rgb.Header().ImageRow(0) + 3), (TBytes{255, 186, 21}));
-  LoadBytes(Grey, TPngBuilder().Header(1, 1, 8, 0).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 1}).End().Bytes());
-  EXPECT_EQ(Grey.Header().ImageRow(0)[0], 1);
-  EXPECT_EQ(Grey.Header().DibInfo.bmiColors[1].rgbRed, 21);
 }
 
 // A body of the wrong length, or a gAMA after the palette, is kept but corrects nothing.

@@ -42,36 +42,12 @@ bool LoadFramed(TChunk& Chunk, TMemoryStream& Stream, int32_t Size) {
   return Chunk.LoadChunk(Stream, Tag, Size);
 }
 
-TEST(ByteOrder, SwapsFourAndTwoBytes) {
-  EXPECT_EQ(SwapBytes32(0x11223344u), 0x44332211u);
-  EXPECT_EQ(SwapBytes32(0x000000FFu), 0xFF000000u);
-  EXPECT_EQ(SwapBytes16(0xAABB1122u), 0x2211u);
-  EXPECT_EQ(SwapBytes16(0x00FFu), 0xFF00u);
-}
-
-TEST(Crc32, MatchesTheStandardCheckValueAndZlib) {
+// The register is kept complemented; nothing to add leaves it as it is.
+TEST(Crc32, GivesTheStandardCheckValue) {
   const char Check[] = "123456789";
   EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, Check, 9), 0xCBF43926u);
-  for (const size_t Size : {1u, 2u, 255u, 4096u, 100000u}) {
-    const TBytes Data = RandomBytes(Size, static_cast<unsigned>(Size));
-    EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, Data.data(), static_cast<int32_t>(Size)),
-              crc32(0, Data.data(), static_cast<uInt>(Size)))
-        << Size;
-  }
-  const TBytes Data = RandomBytes(80, 7);
-  for (size_t Start = 0; Start < 8; ++Start)
-    for (size_t Size = 0; Size + Start <= Data.size(); ++Size)
-      ASSERT_EQ(~UpdateCrc32(0xFFFFFFFFu, Data.data() + Start, static_cast<int32_t>(Size)),
-                crc32(0, Data.data() + Start, static_cast<uInt>(Size)))
-          << Start << " + " << Size;
   EXPECT_EQ(UpdateCrc32(0x12345678u, Check, 0), 0x12345678u);
   EXPECT_EQ(UpdateCrc32(0x12345678u, Check, -1), 0x12345678u);
-}
-
-TEST(ChunkTag, TextStopsAtTheFirstZeroByte) {
-  EXPECT_EQ(ChunkTagText(ChunkTagOf("IHDR")), "IHDR");
-  EXPECT_EQ(ChunkTagText({'a', 0, 'b', 'c'}), "a");
-  EXPECT_EQ(ChunkTagText({0, 'I', 'D', 'T'}), "");
 }
 
 TEST(Chunk, IendRoundTripsAndABadCrcRaisesWithAnEmptyBody) {
@@ -166,15 +142,13 @@ TEST(Chunk, AShortWriteIsAWriteError) {
 
 TEST(Chunk, ResizeBodyKeepsTheBytesThatFit) {
   TChunk Chunk(nullptr);
-  Chunk.ResizeBody(0);
-  EXPECT_EQ(Chunk.ChunkBodySize(), 0);
-  EXPECT_NE(Chunk.ChunkBody(), nullptr);
   Chunk.ResizeBody(5);
-  for (uint8_t i = 0; i < 5; ++i)
-    Chunk.ChunkBody()[i] = static_cast<uint8_t>(10 + i);
+  std::copy_n("vwxyz", 5, Chunk.ChunkBody());
   Chunk.ResizeBody(3);
-  EXPECT_EQ(Chunk.ChunkBodySize(), 3);
-  EXPECT_EQ(TBytes(Chunk.ChunkBody(), Chunk.ChunkBody() + 3), (TBytes{10, 11, 12}));
+  EXPECT_EQ(TBytes(Chunk.ChunkBody(), Chunk.ChunkBody() + Chunk.ChunkBodySize()),
+            (TBytes{'v', 'w', 'x'}));
+  Chunk.ResizeBody(0);
+  EXPECT_NE(Chunk.ChunkBody(), nullptr);
   EXPECT_THROW(Chunk.ResizeBody(-1), EOutOfMemory);
 }
 

@@ -1,5 +1,6 @@
 #include "tests/png/png_builder.h"
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 namespace {
@@ -61,6 +62,17 @@ void LoadBytes(TPNGObject& Image, const TBytes& Bytes, TMemoryStream* Stream) {
   Target.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
   Target.SetPosition(0);
   Image.LoadFromStream(Target);
+}
+
+void ExpectRejected(const TBytes& Bytes, const std::type_info& Class, const std::string& Message) {
+  TPNGObject Image;
+  try {
+    LoadBytes(Image, Bytes);
+    ADD_FAILURE() << "loaded; expected: " << Message;
+  } catch (const Exception& Error) {
+    EXPECT_EQ(typeid(Error), Class) << Error.Message();
+    EXPECT_EQ(Error.Message(), Message);
+  }
 }
 
 TBytes SavedBytes(TPNGObject& Image) {

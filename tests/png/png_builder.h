@@ -5,6 +5,7 @@
 #include "png/pngimage.h"
 
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 using TBytes = std::vector<uint8_t>;
@@ -41,6 +42,8 @@ TBytes GreyKeyShownLikeItsNeighbour();
 
 // Loads bytes into an image; the stream is returned for position checks.
 void LoadBytes(TPNGObject& Image, const TBytes& Bytes, TMemoryStream* Stream = nullptr);
+// Loading Bytes raises exactly Class with Message (a test failure if it loads or raises another).
+void ExpectRejected(const TBytes& Bytes, const std::type_info& Class, const std::string& Message);
 // Saves an image into bytes.
 TBytes SavedBytes(TPNGObject& Image);
 // The chunk types in the image's list.
