@@ -43,8 +43,7 @@ TEST(RowBlend, PlainBlendsEachChannelAndKeepsTheFourthByte) {
   const TBytes Alpha = {128, 0};
   TBytes Under = {250, 250, 250, 7, 40, 50, 60, 9};
   BlendTrueColourRowPlain(Under.data(), Row.data(), Alpha.data(), 2);
-  EXPECT_EQ(Under, (TBytes{BlendChannel(10, 250, 128), BlendChannel(20, 250, 128),
-                           BlendChannel(30, 250, 128), 7, 40, 50, 60, 9}));
+  EXPECT_EQ(Under, (TBytes{130, 135, 140, 7, 40, 50, 60, 9}));
 }
 
 } // namespace

@@ -50,47 +50,32 @@ TEST(Crc32, GivesTheStandardCheckValue) {
   EXPECT_EQ(UpdateCrc32(0x12345678u, Check, -1), 0x12345678u);
 }
 
-TEST(Chunk, IendRoundTripsAndABadCrcRaisesWithAnEmptyBody) {
+// A chunk is written as length, type, body and CRC, and read back from that frame; a wrong CRC
+// raises and keeps the body read.
+TEST(Chunk, SavesAndLoadsItsFrameAndChecksTheCrc) {
   TChunkIEND End(nullptr);
   TMemoryStream Saved;
   EXPECT_TRUE(End.SaveChunk(Saved));
   EXPECT_EQ(StreamBytes(Saved), IendChunk);
-  TMemoryStream Good;
-  FillStream(Good, IendChunk);
-  EXPECT_TRUE(LoadFramed(End, Good, 0));
-  EXPECT_EQ(Good.GetPosition(), 12);
-
-  TBytes Damaged = IendChunk;
-  Damaged.back() ^= 0x01;
-  TMemoryStream Bad;
-  FillStream(Bad, Damaged);
-  EXPECT_EQ(MessageOf<EPngInvalidCRC>([&] { LoadFramed(End, Bad, 0); }), PngMessage(MsgInvalidCRC));
-  EXPECT_EQ(End.ChunkBodySize(), 0);
-}
-
-TEST(Chunk, SavesAndLoadsBodiesOfManySizes) {
-  for (const size_t Size : {1u, 13u, 255u, 70000u}) {
+  for (const size_t Size : {1u, 70000u}) {
     const TBytes Body = RandomBytes(Size, 7);
     TMemoryStream Stream;
     FillStream(Stream, FramedChunk("teXt", Body));
     TChunk Loaded(nullptr);
     ASSERT_TRUE(LoadFramed(Loaded, Stream, static_cast<int32_t>(Size)));
-    EXPECT_EQ(TBytes(Loaded.ChunkBody(), Loaded.ChunkBody() + Size), Body);
-
+    EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
     Loaded.ChunkTag = ChunkTagOf("teXt");
-    TMemoryStream Saved;
-    Loaded.SaveChunk(Saved);
-    EXPECT_EQ(StreamBytes(Saved), FramedChunk("teXt", Body)) << Size;
+    TMemoryStream Again;
+    Loaded.SaveChunk(Again);
+    EXPECT_EQ(StreamBytes(Again), FramedChunk("teXt", Body)) << Size;
   }
-}
-
-TEST(Chunk, ACrcFailureKeepsTheBodyRead) {
   TBytes Framed = FramedChunk("zzZz", {1, 2, 3});
   Framed[9] ^= 0xFF;
   TMemoryStream Stream;
   FillStream(Stream, Framed);
   TChunk Chunk(nullptr);
-  EXPECT_THROW(LoadFramed(Chunk, Stream, 3), EPngInvalidCRC);
+  EXPECT_EQ(MessageOf<EPngInvalidCRC>([&] { LoadFramed(Chunk, Stream, 3); }),
+            PngMessage(MsgInvalidCRC));
   EXPECT_EQ(Chunk.ChunkBodySize(), 3);
   EXPECT_EQ(Chunk.ChunkBody()[1], 2 ^ 0xFF);
 }

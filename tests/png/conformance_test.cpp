@@ -8,23 +8,24 @@
 
 namespace {
 
-// The colour table the image shows its indices through: the palette, or the grey ramp, both
-// corrected by the image's gamma table.
-void ExpectColourTable(const TPNGObject& Image, const TBytes& File) {
-  const TChunkIHDR& H = Image.Header();
-  if (H.ColorType == COLOR_PALETTE) {
-    const auto Palette = OraclePalette(File);
-    for (size_t i = 0; i < Palette.size(); ++i) {
-      const RGBQUAD& Entry = H.DibInfo.bmiColors[i];
-      EXPECT_EQ(Entry.rgbRed, Image.GammaLut[Palette[i][0]]) << i;
-      EXPECT_EQ(Entry.rgbGreen, Image.GammaLut[Palette[i][1]]) << i;
-      EXPECT_EQ(Entry.rgbBlue, Image.GammaLut[Palette[i][2]]) << i;
+// What each pixel shows through the codec: libpng's 8-bit colours through our gamma table. This
+// covers the palette and the grey ramp each index is shown through.
+TBytes ShownColours(TPNGObject& Image) {
+  TBytes Colours;
+  for (int Y = 0; Y < Image.GetHeight(); ++Y)
+    for (int X = 0; X < Image.GetWidth(); ++X) {
+      const COLORREF Colour = Image.GetPixelColor(X, Y);
+      Colours.insert(Colours.end(), {GetRValue(Colour), GetGValue(Colour), GetBValue(Colour)});
     }
-  } else if (H.PaletteMode) {
-    const int Entries = 1 << H.BitCount();
-    for (int i = 0; i < Entries; ++i)
-      EXPECT_EQ(H.DibInfo.bmiColors[i].rgbGreen, Image.GammaLut[static_cast<size_t>(i * 255 / (Entries - 1))]) << i;
-  }
+  return Colours;
+}
+
+TBytes LibpngColours(const TBytes& File, const std::array<uint8_t, 256>& Gamma) {
+  const TBytes Rgba = OracleRgba(File);
+  TBytes Colours;
+  for (size_t At = 0; At < Rgba.size(); At += 4)
+    Colours.insert(Colours.end(), {Gamma[Rgba[At]], Gamma[Rgba[At + 1]], Gamma[Rgba[At + 2]]});
+  return Colours;
 }
 
 class ValidFile : public testing::TestWithParam<std::string> {};
@@ -35,7 +36,7 @@ TEST_P(ValidFile, DecodesToLibpngsPixelsAndKeepsItsChunks) {
   LoadBytes(Image, File);
   EXPECT_EQ(OurPixels(Image), OraclePixels(File, Image.GammaLut));
   EXPECT_EQ(ChunkTypes(Image), KeptChunkTypes(File));
-  ExpectColourTable(Image, File);
+  EXPECT_EQ(ShownColours(Image), LibpngColours(File, Image.GammaLut));
 }
 
 INSTANTIATE_TEST_SUITE_P(PngSuite, ValidFile, testing::ValuesIn(SuiteFiles()),
@@ -55,14 +56,7 @@ TEST(DamagedFile, IsRejectedWithItsClassAndText) {
     for (const std::string& Name : Names) {
       SCOPED_TRACE(Name);
       ++Files;
-      TPNGObject Image;
-      try {
-        LoadBytes(Image, ReadFileBytes(PngSuiteDir() + Name + ".png"));
-        ADD_FAILURE() << "loaded";
-      } catch (const Exception& Error) {
-        EXPECT_EQ(typeid(Error), Class);
-        EXPECT_EQ(Error.Message(), PngMessage(Message));
-      }
+      ExpectRejected(ReadFileBytes(PngSuiteDir() + Name + ".png"), Class, PngMessage(Message));
     }
   EXPECT_EQ(SuiteFiles(true).size(), Files);
 }

@@ -50,12 +50,6 @@ TBytes GreyKeyed() {
   return TPngBuilder().Header(2, 1, 8, 0).Chunk("tRNS", {0, 0x80}).Data({0, 0x80, 0x10}).End().Bytes();
 }
 
-TEST(Blend, IsExactAtBothEnds) {
-  EXPECT_EQ(BlendChannel(200, 17, 255), 200);
-  EXPECT_EQ(BlendChannel(200, 17, 0), 17);
-  EXPECT_EQ(BlendChannel(255, 0, 128), 128);
-}
-
 TEST_F(Drawing, AlphaImagesAreBlendedAtTheirOwnSize) {
   TPNGObject Image;
   TTestCanvas Target(8, 2, White);
@@ -170,27 +164,6 @@ TEST_F(Drawing, ConversionKeepsTheColoursOfImagesThatAreNotKeyed) {
        {}},
       {"OneBitKeyOnAnEntryNoPixelHolds",
        PaletteRow(2, 1, {0, 0, 0, 255, 255, 255, 0, 0, 0}, {255, 255, 0}, {0b01000000}),
-       trOpaque,
-       {Black, White}},
-      {"TwoBitKeyOnAnEntryNoPixelHolds",
-       PaletteRow(4, 2, {0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                  {255, 255, 255, 255, 0}, {0b00010000}),
-       trOpaque,
-       {Black, White, Black, Black}},
-      {"FourBitKeyOnAnEntryNoPixelHolds",
-       PaletteRow(
-           2, 4,
-           [] {
-             TBytes P(17 * 3, 0);
-             P[3] = P[4] = P[5] = 255;
-             return P;
-           }(),
-           [] {
-             TBytes A(17, 255);
-             A[16] = 0;
-             return A;
-           }(),
-           {0x01}),
        trOpaque,
        {Black, White}}};
   for (const auto& [Name, File, Kind, Stored] : Cases) {

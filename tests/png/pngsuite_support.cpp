@@ -13,7 +13,6 @@ struct TOracleImage {
   uint32_t Width = 0, Height = 0;
   int ColorType = 0, BitDepth = 0, Channels = 0;
   std::vector<TBytes> Rows;
-  std::vector<std::array<uint8_t, 3>> Palette;
 };
 
 struct TMemoryReader {
@@ -62,11 +61,6 @@ TOracleImage DecodeWithLibpng(const TBytes& File, bool Rgba = false) {
   for (TBytes& Row : Image.Rows)
     Pointers.push_back(Row.data());
   png_read_image(Png, Pointers.data());
-  png_colorp Entries = nullptr;
-  int EntryCount = 0;
-  if (png_get_PLTE(Png, Info, &Entries, &EntryCount) != 0)
-    for (int i = 0; i < EntryCount; ++i)
-      Image.Palette.push_back({Entries[i].red, Entries[i].green, Entries[i].blue});
   png_destroy_read_struct(&Png, &Info, nullptr);
   return Image;
 }
@@ -121,10 +115,6 @@ TBytes OracleRgba(const TBytes& File) {
   for (const TBytes& Row : DecodeWithLibpng(File, true).Rows)
     Pixels.insert(Pixels.end(), Row.begin(), Row.end());
   return Pixels;
-}
-
-std::vector<std::array<uint8_t, 3>> OraclePalette(const TBytes& File) {
-  return DecodeWithLibpng(File).Palette;
 }
 
 TPixels OurPixels(const TPNGObject& Image) {

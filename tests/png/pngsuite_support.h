@@ -25,8 +25,6 @@ using TPixels = std::vector<uint32_t>;
 TPixels OraclePixels(const TBytes& File, const std::array<uint8_t, 256>& Gamma);
 // What libpng decodes from the file as 8-bit RGBA: everything expanded, no gamma.
 TBytes OracleRgba(const TBytes& File);
-// The file's palette as libpng reads it: red, green, blue per entry.
-std::vector<std::array<uint8_t, 3>> OraclePalette(const TBytes& File);
 // What our image memory holds.
 TPixels OurPixels(const TPNGObject& Image);
 

@@ -66,21 +66,6 @@ TEST(SkewedRows, TogetherEqualsPlainForMixedTypesAndLengths) {
     }
 }
 
-// Constant rows of extreme bytes give the predictor's ties and the wrap-arounds in every lane.
-TEST(SkewedRows, TogetherEqualsPlainOnExtremeBytes) {
-  const uint8_t Values[] = {0, 1, 127, 128, 254, 255};
-  std::mt19937 Generator(5);
-  for (const uint8_t Type : {uint8_t{3}, uint8_t{4}})
-    for (int Trial = 0; Trial < 60; ++Trial) {
-      std::vector<TBytes> Rows;
-      for (uint32_t k = 0; k < SkewedLanes; ++k)
-        Rows.emplace_back(24, Values[Generator() % 6]);
-      uint8_t Types[SkewedLanes];
-      std::fill(Types, Types + SkewedLanes, Type);
-      ExpectSameAsPlain(&UnfilterSkewedTogether, Rows, Types);
-    }
-}
-
 // Even lanes undo to every pair of neighbours, odd lanes to left bytes that run through every
 // value over the batches: each odd lane meets every (left, up, upper-left) triple.
 TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {

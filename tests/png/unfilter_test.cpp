@@ -38,16 +38,6 @@ TEST(Unfilter, FastEqualsPlainForEveryTypeWidthAndLength) {
     }
 }
 
-// Rows of extremes give the predictor's ties and wrap-arounds.
-TEST(Unfilter, FastEqualsPlainOnExtremeBytes) {
-  const uint8_t Values[] = {0, 1, 127, 128, 254, 255};
-  for (const uint32_t Stride : {1u, 3u, 4u, 6u})
-    for (const uint8_t A : Values)
-      for (const uint8_t B : Values)
-        for (uint8_t Type = 1; Type <= 4; ++Type)
-          ExpectSameAsPlain(Type, Stride, TBytes(4 * Stride, A), TBytes(4 * Stride, B));
-}
-
 // Rows undone together against the same rows undone one after another by the definition: the
 // four-Average walk for every width and length, and the mixtures (an unknown filter among them)
 // and short groups it leaves.

@@ -21,21 +21,6 @@ TBytes VariedText(size_t Size) {
   return Text;
 }
 
-TBytes CompressedWithDictionary(const TBytes& Data) {
-  z_stream Stream{};
-  deflateInit(&Stream, 6);
-  deflateSetDictionary(&Stream, reinterpret_cast<const Bytef*>("dictionary"), 10);
-  TBytes Out(deflateBound(&Stream, static_cast<uLong>(Data.size())));
-  Stream.next_in = const_cast<Bytef*>(Data.data());
-  Stream.avail_in = static_cast<uInt>(Data.size());
-  Stream.next_out = Out.data();
-  Stream.avail_out = static_cast<uInt>(Out.size());
-  deflate(&Stream, Z_FINISH);
-  Out.resize(Stream.total_out);
-  deflateEnd(&Stream);
-  return Out;
-}
-
 TInflateResult Inflate(const TBytes& Input, size_t Cap, TBytes& Output, std::string& Error) {
   return InflateBuffer(Input.data(), static_cast<int32_t>(Input.size()), Cap, Output, Error);
 }
@@ -66,7 +51,7 @@ TEST(ZlibErrorText, IsTheTableInsideItsRangeAndTheCodeOutside) {
 // Each against zlib itself: what InflateBuffer reads zlib wrote, and zlib reads what
 // DeflateBuffer writes.
 TEST_F(ZlibHelpers, InflateAndDeflateBufferHandleWholeStreamsOfEverySize) {
-  for (const size_t Size : {0u, 1u, 255u, 256u, 257u, 1000u, 5000u, 100000u}) {
+  for (const size_t Size : {0u, 1u, 257u, 100000u}) {
     const TBytes Text = VariedText(Size);
     TBytes Output, Packed;
     std::string Error;
@@ -98,7 +83,7 @@ TEST_F(ZlibHelpers, InflateBufferReportsDamageWithZlibsText) {
       {{0x12, 0x34, 0x56, 0x78}, "incorrect header check"},
       {Truncated(Compress(VariedText(5000))), "buffer error (-5)"},
       {WrongChecksum(Compress(VariedText(500))), "incorrect data check"},
-      {CompressedWithDictionary(VariedText(300)), "need dictionary (2)"}};
+      {{0x78, 0xBB, 0, 0, 0, 0, 0}, "need dictionary (2)"}};
   for (const auto& [Input, Expected] : Cases) {
     TBytes Output;
     std::string Error;
@@ -116,6 +101,7 @@ TEST_F(ZlibHelpers, InflateBufferReportsDamageWithZlibsText) {
   EXPECT_EQ(Error, "insufficient memory (-4)");
 }
 
+// The cap holds exactly, also for 64 MiB of zeros squeezed into 64 KiB.
 TEST_F(ZlibHelpers, InflateBufferStopsAtItsCap) {
   const TBytes Text = VariedText(1000);
   TBytes Output;
@@ -125,14 +111,7 @@ TEST_F(ZlibHelpers, InflateBufferStopsAtItsCap) {
   EXPECT_EQ(Inflate(Compress(Text), 999, Output, Error), irOverCap);
   EXPECT_EQ(Output, TBytes(Text.begin(), Text.begin() + 999));
   EXPECT_FALSE(Error.empty());
-}
-
-// 64 MiB of zeros squeeze into 64 KiB; a 1 MiB cap must hold.
-TEST_F(ZlibHelpers, ACompressedBombStopsAtTheCap) {
-  const TBytes Bomb = Compress(TBytes(64u << 20, 0));
-  TBytes Output;
-  std::string Error;
-  EXPECT_EQ(Inflate(Bomb, 1u << 20, Output, Error), irOverCap);
+  EXPECT_EQ(Inflate(Compress(TBytes(64u << 20, 0)), 1u << 20, Output, Error), irOverCap);
   EXPECT_EQ(Output.size(), 1u << 20);
   EXPECT_LE(Output.capacity(), 2u << 20);
 }
