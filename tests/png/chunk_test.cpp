@@ -137,19 +137,6 @@ TEST(Chunk, ResizeBodyKeepsTheBytesThatFit) {
   EXPECT_THROW(Chunk.ResizeBody(-1), EOutOfMemory);
 }
 
-TEST(Chunk, AssignCopiesTagAndBody) {
-  TChunk Source(nullptr);
-  Source.ChunkTag = ChunkTagOf("abCD");
-  Source.ResizeBody(4);
-  std::copy_n("wxyz", 4, Source.ChunkBody());
-  TChunk Target(nullptr);
-  Target.ResizeBody(9);
-  Target.AssignChunk(Source);
-  EXPECT_EQ(Target.ChunkTag, Source.ChunkTag);
-  EXPECT_EQ(TBytes(Target.ChunkBody(), Target.ChunkBody() + Target.ChunkBodySize()),
-            (TBytes{'w', 'x', 'y', 'z'}));
-}
-
 TEST(OwnerHeader, IsTheFirstChunkCheckedAsAHeader) {
   TPNGObject Image;
   TChunk Probe(&Image);

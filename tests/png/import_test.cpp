@@ -207,9 +207,4 @@ TEST_F(Import, AnAllocationThatFailsAtAnyStepLeavesNothingBehind) {
   }
 }
 
-TEST(RowOffset, IsComputedInSixtyFourBits) {
-  EXPECT_EQ(RowOffset(196608, 65535, 0), int64_t{196608} * 65534);
-  EXPECT_EQ(RowOffset(4, 3, 2), 0);
-}
-
 } // namespace
