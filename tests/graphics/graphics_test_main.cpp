@@ -3,16 +3,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 class TLeakCheck : public testing::EmptyTestEventListener {
   void OnTestEnd(const testing::TestInfo&) override {
     EXPECT_EQ(GdiLiveObjectCount(), 0) << "graphics objects leaked";
     EXPECT_EQ(GdiScreenDCCount(), 0) << "screen contexts not released";
   }
 };
-
-} // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
