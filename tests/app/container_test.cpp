@@ -76,6 +76,12 @@ TEST(Extract, NoFileAndPicturesOf2GibibytesAreRefused) {
     EXPECT_EQ(ExtractEmbeddedImage(Path, Destination, Kind), Result) << Path;
     EXPECT_EQ(Destination.GetSize(), 0);
   }
+  for (const auto& [Size, Fits] : {std::pair{-1LL, false},
+                                   {0LL, false},
+                                   {1LL, true},
+                                   {0x7FFFFFFFLL, true},
+                                   {0x80000000LL, false}})
+    EXPECT_EQ(PictureSizeFits(Size), Fits) << Size;
 }
 
 } // namespace

@@ -193,6 +193,13 @@ TEST(BmpRle, DecodesEveryEscapeAndClipsAtTheEdges) {
   }
 }
 
+// The limit itself is allowed: 2^28 pixels of which the data sets none.
+TEST(BmpRle, AnImageAtThePixelLimitLoads) {
+  const TBitmapFileImage Image = ReadBytes(RleFile(8, 1 << 14, 1 << 14, {0, 1}));
+  EXPECT_EQ(int64_t{Image.Width} * Image.Height, MaxRleBitmapPixels);
+  EXPECT_EQ(std::count(Image.Rows.begin(), Image.Rows.end(), 0), int64_t(Image.Rows.size()));
+}
+
 // ---- Damaged files
 
 TBmpShape SmallShape() {

@@ -9,7 +9,8 @@
 namespace {
 
 // A palette image 4 pixels wide, indices 0 1 2 3, with the given palette and extra chunks.
-TBytes PaletteImage(const TBytes& Palette, const std::vector<std::pair<std::string, TBytes>>& Extra) {
+TBytes PaletteImage(const TBytes& Palette,
+                    const std::vector<std::pair<std::string, TBytes>>& Extra) {
   TPngBuilder Builder;
   Builder.Header(4, 1, 8, 3).Chunk("PLTE", Palette);
   for (const auto& [Type, Body] : Extra)
@@ -45,7 +46,12 @@ TEST(Palette, EntriesAndBodyLengthsAreChecked) {
   EXPECT_EQ(Palette.GetEntry(1), 60u | 50u << 8 | 40u << 16);
   EXPECT_EQ(MessageOf<EPngError>([&] { Palette.GetEntry(4); }), "There is no such palette entry.");
   const auto WithPalette = [](size_t Size) {
-    return TPngBuilder().Header(1, 1, 8, 3).Chunk("PLTE", TBytes(Size, 1)).Data({0, 0}).End().Bytes();
+    return TPngBuilder()
+        .Header(1, 1, 8, 3)
+        .Chunk("PLTE", TBytes(Size, 1))
+        .Data({0, 0})
+        .End()
+        .Bytes();
   };
   for (const size_t Size : {0u, 768u}) {
     LoadBytes(Image, WithPalette(Size));
@@ -61,7 +67,8 @@ TEST(Palette, EntriesAndBodyLengthsAreChecked) {
 
 TEST(Palette, InAGreyImageLeavesTheRampAndIsWrittenBackAsRead) {
   TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 0).Chunk("PLTE", FourColours).Data({0, 0}).End().Bytes());
+  LoadBytes(Image,
+            TPngBuilder().Header(1, 1, 8, 0).Chunk("PLTE", FourColours).Data({0, 0}).End().Bytes());
   EXPECT_EQ(Image.Header().DibInfo.bmiColors[1].rgbRed, 1);
   EXPECT_EQ(SavedBody(First<TChunkPLTE>(Image)), FourColours);
 }
@@ -90,7 +97,8 @@ TEST(Transparency, OfAPaletteIsClassifiedFromTheEntriesThatExist) {
     }
   }
   TPNGObject NoPalette;
-  LoadBytes(NoPalette, TPngBuilder().Header(1, 1, 8, 3).Chunk("tRNS", {0}).Data({0, 0}).End().Bytes());
+  LoadBytes(NoPalette,
+            TPngBuilder().Header(1, 1, 8, 3).Chunk("tRNS", {0}).Data({0, 0}).End().Bytes());
   EXPECT_EQ(NoPalette.TransparencyKind(), trOpaque);
   EXPECT_EQ(NoPalette.ImageKeyColor(), 0u);
 }
@@ -98,24 +106,27 @@ TEST(Transparency, OfAPaletteIsClassifiedFromTheEntriesThatExist) {
 // The key is the colour its sample is shown as; a key of the wrong length or beyond the depth
 // is no key: the image is opaque and the chunk is kept as read.
 TEST(KeyColour, IsTheColourTheSampleShowsAs) {
-  const std::tuple<const char*, uint8_t, uint8_t, TBytes, TTransparencyKind, COLORREF, TBytes> Cases[] = {
-      // depth, colour type, key, kind, shown, the body written back when it differs from the key
-      {"Grey8", 8, 0, {0, 0x80}, trColorKey, RGB(128, 128, 128), {}},
-      {"Grey2", 2, 0, {0, 2}, trColorKey, RGB(170, 170, 170), {}},
-      {"Grey4", 4, 0, {0, 1}, trColorKey, RGB(17, 17, 17), {}},
-      {"Grey16", 16, 0, {0xAB, 0xCD}, trColorKey, RGB(0xAB, 0xAB, 0xAB), {0xAB, 0xAB}},
-      {"Rgb8", 8, 2, {0, 0x10, 0, 0x20, 0, 0x30}, trColorKey, RGB(16, 32, 48), {}},
-      {"Rgb16", 16, 2, {1, 2, 3, 4, 5, 6}, trColorKey, RGB(1, 3, 5), {1, 1, 3, 3, 5, 5}},
-      {"GreyTooLong", 8, 0, {0, 1, 2}, trOpaque, 0, {}},
-      {"GreyBeyondDepth", 4, 0, {0, 16}, trOpaque, 0, {}},
-      {"RgbTooShort", 8, 2, {0, 1}, trOpaque, 0, {}},
-      {"RgbBeyondDepth", 8, 2, {1, 0, 0, 0, 0, 0}, trOpaque, 0, {}}};
+  const std::tuple<const char*, uint8_t, uint8_t, TBytes, TTransparencyKind, COLORREF, TBytes>
+      Cases[] = {// depth, colour type, key, kind, shown, the body written back when it differs from
+                 // the key
+                 {"Grey8", 8, 0, {0, 0x80}, trColorKey, RGB(128, 128, 128), {}},
+                 {"Grey2", 2, 0, {0, 2}, trColorKey, RGB(170, 170, 170), {}},
+                 {"Grey4", 4, 0, {0, 1}, trColorKey, RGB(17, 17, 17), {}},
+                 {"Grey16", 16, 0, {0xAB, 0xCD}, trColorKey, RGB(0xAB, 0xAB, 0xAB), {0xAB, 0xAB}},
+                 {"Rgb8", 8, 2, {0, 0x10, 0, 0x20, 0, 0x30}, trColorKey, RGB(16, 32, 48), {}},
+                 {"Rgb16", 16, 2, {1, 2, 3, 4, 5, 6}, trColorKey, RGB(1, 3, 5), {1, 1, 3, 3, 5, 5}},
+                 {"GreyTooLong", 8, 0, {0, 1, 2}, trOpaque, 0, {}},
+                 {"GreyBeyondDepth", 4, 0, {0, 16}, trOpaque, 0, {}},
+                 {"RgbTooShort", 8, 2, {0, 1}, trOpaque, 0, {}},
+                 {"RgbBeyondDepth", 8, 2, {1, 0, 0, 0, 0, 0}, trOpaque, 0, {}}};
   for (const auto& [Name, Depth, ColorType, Key, Kind, Shown, Saved] : Cases) {
     SCOPED_TRACE(Name);
     const int Samples = ColorType == 2 ? 3 : 1;
     const TBytes Row(1 + static_cast<size_t>(Samples * Depth / 8 + 1), 0);
     TPNGObject Image;
-    LoadBytes(Image, TPngBuilder().Header(1, 1, Depth, ColorType).Chunk("tRNS", Key).Data(Row).End().Bytes());
+    LoadBytes(
+        Image,
+        TPngBuilder().Header(1, 1, Depth, ColorType).Chunk("tRNS", Key).Data(Row).End().Bytes());
     EXPECT_EQ(Image.TransparencyKind(), Kind);
     EXPECT_EQ(Image.ImageKeyColor(), Shown);
     EXPECT_EQ(SavedBody(First<TChunktRNS>(Image)), Saved.empty() ? Key : Saved);
@@ -126,7 +137,9 @@ TEST(KeyColour, IsTheColourTheSampleShowsAs) {
 // the palette's own entries only (black lies only beyond it here: entry 0 becomes the key).
 TEST(SetKeyColor, WritesTheSampleTheImageShows) {
   TPNGObject Rgb;
-  LoadBytes(Rgb, TPngBuilder().Header(1, 1, 16, 2).Chunk("tRNS", TBytes(6)).Data(TBytes(7)).End().Bytes());
+  LoadBytes(
+      Rgb,
+      TPngBuilder().Header(1, 1, 16, 2).Chunk("tRNS", TBytes(6)).Data(TBytes(7)).End().Bytes());
   auto& Key = First<TChunktRNS>(Rgb);
   Key.SetKeyColor(RGB(1, 2, 3));
   EXPECT_EQ(SavedBody(Key), (TBytes{1, 1, 2, 2, 3, 3}));
@@ -147,15 +160,17 @@ TEST(Gamma, TablesComeOutExactly) {
     TPNGObject Image;
     const TBytes Body{static_cast<uint8_t>(Value >> 24), static_cast<uint8_t>(Value >> 16),
                       static_cast<uint8_t>(Value >> 8), static_cast<uint8_t>(Value)};
-    LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", Body).Data({0, 0, 0, 0}).End().Bytes());
+    LoadBytes(
+        Image,
+        TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", Body).Data({0, 0, 0, 0}).End().Bytes());
     return std::pair{Image.GammaLut, Image.InverseGammaLut};
   };
   const std::tuple<uint32_t, bool, size_t, int> Entries[] = {
       // gamma, the inverse table or the forward one, index, value
-      {100000, false, 1, 21},  {100000, false, 128, 186}, {100000, false, 254, 255},
-      {100000, false, 255, 255}, {100000, true, 21, 1},   {100000, true, 186, 128},
-      {100000, true, 255, 255}, {100000, true, 22, 22},   {1, false, 254, 0},
-      {1, false, 255, 255},     {1, true, 0, 254}};
+      {100000, false, 1, 21},    {100000, false, 128, 186}, {100000, false, 254, 255},
+      {100000, false, 255, 255}, {100000, true, 21, 1},     {100000, true, 186, 128},
+      {100000, true, 255, 255},  {100000, true, 22, 22},    {1, false, 254, 0},
+      {1, false, 255, 255},      {1, true, 0, 254}};
   for (const auto& [Gamma, Inverse, Index, Value] : Entries) {
     const auto Tables = TablesFor(Gamma);
     EXPECT_EQ((Inverse ? Tables.second : Tables.first)[Index], Value) << Gamma << " " << Index;
@@ -170,7 +185,12 @@ TEST(Gamma, TablesComeOutExactly) {
 // A body of the wrong length, or a gAMA after the palette, is kept but corrects nothing.
 TEST(Gamma, MisplacedOrMisshapenChunksLeaveTheTables) {
   TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(1, 1, 8, 2).Chunk("gAMA", {0, 1, 0x86}).Data({0, 1, 1, 1}).End().Bytes());
+  LoadBytes(Image, TPngBuilder()
+                       .Header(1, 1, 8, 2)
+                       .Chunk("gAMA", {0, 1, 0x86})
+                       .Data({0, 1, 1, 1})
+                       .End()
+                       .Bytes());
   EXPECT_EQ(Image.GammaLut[1], 1);
   auto& Short = First<TChunkgAMA>(Image);
   EXPECT_EQ(Short.GetGammaValue(), 1u);
@@ -186,7 +206,8 @@ TEST(Time, ReadsAndWritesItsSevenBytes) {
   LoadBytes(Image, GreyWith("tIME", Body));
   auto& Time = First<TChunktIME>(Image);
   EXPECT_EQ(Time.Year, 2024);
-  EXPECT_EQ((TBytes{Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second}), (TBytes{1, 2, 3, 4, 5}));
+  EXPECT_EQ((TBytes{Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second}),
+            (TBytes{1, 2, 3, 4, 5}));
   EXPECT_EQ(SavedBody(Time), Body);
   // The fields are the truth: the body is made from them, not kept as read.
   std::tie(Time.Year, Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second) =
@@ -225,7 +246,8 @@ TBytes ZtxtBody(const std::string& Keyword, const TBytes& Compressed, uint8_t Me
 TEST(CompressedText, InflatesAndDeflatesItsText) {
   const std::string Words = "Compressed words, compressed words, compressed words.";
   TPNGObject Image;
-  LoadBytes(Image, GreyWith("zTXt", ZtxtBody("Comment", Compress(TBytes(Words.begin(), Words.end())))));
+  LoadBytes(Image,
+            GreyWith("zTXt", ZtxtBody("Comment", Compress(TBytes(Words.begin(), Words.end())))));
   auto& Text = First<TChunkzTXt>(Image);
   EXPECT_EQ(Text.Keyword, "Comment");
   EXPECT_EQ(Text.Text, Words);

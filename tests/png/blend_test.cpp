@@ -27,7 +27,8 @@ TEST(RowBlend, FastEqualsPlainAtEveryWidth) {
   std::mt19937 Generator(11);
   for (uint32_t Width = 0; Width <= 67; ++Width)
     for (const int Kind : {0, 1, 2}) {
-      const TBytes Row = RandomBytes(Generator, 3 * Width + 1), Under = RandomBytes(Generator, 4 * Width + 1);
+      const TBytes Row = RandomBytes(Generator, 3 * Width + 1),
+                   Under = RandomBytes(Generator, 4 * Width + 1);
       const TBytes Alpha = AlphaRow(Generator, Width, Kind);
       const bool WithAlpha = Kind != 2;
       TBytes Fast = Under, Plain = Under;

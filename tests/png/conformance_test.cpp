@@ -45,10 +45,12 @@ INSTANTIATE_TEST_SUITE_P(PngSuite, ValidFile, testing::ValuesIn(SuiteFiles()),
 // Every damaged file of the corpus, by the exception it raises.
 TEST(DamagedFile, IsRejectedWithItsClassAndText) {
   const std::tuple<const std::type_info&, TPngMessageId, std::vector<std::string>> Rejections[] = {
-      {typeid(EPNGInvalidFileHeader), MsgInvalidFileHeader,
+      {typeid(EPNGInvalidFileHeader),
+       MsgInvalidFileHeader,
        {"xs1n0g01", "xs2n0g01", "xs4n0g01", "xs7n0g01", "xcrn0g04", "xlfn0g04"}},
       {typeid(EPngInvalidCRC), MsgInvalidCRC, {"xhdn0g08", "xcsn0g01"}},
-      {typeid(EPngInvalidIHDR), MsgInvalidIHDR,
+      {typeid(EPngInvalidIHDR),
+       MsgInvalidIHDR,
        {"xc1n0g08", "xc9n2c08", "xd0n2c08", "xd3n2c08", "xd9n2c08"}},
       {typeid(EPNGNoImageData), MsgNoImageData, {"xdtn0g01"}}};
   size_t Files = 0;

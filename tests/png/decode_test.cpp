@@ -47,8 +47,7 @@ TEST(ImageData, DamageRaisesItsClassAndText) {
        End},
       {BadMiddleCrc, typeid(EPngInvalidCRC), PngMessage(MsgInvalidCRC)},
       // A preset dictionary cannot be had: as written, this made the reader spin for ever.
-      {OnePixel({0x78, 0xBB, 0, 0, 0, 0, 0}), typeid(EPNGZLIBError),
-       Zlib + "need dictionary (2)"},
+      {OnePixel({0x78, 0xBB, 0, 0, 0, 0, 0}), typeid(EPNGZLIBError), Zlib + "need dictionary (2)"},
       {OnePixel({0x78, 0x9C, 0xFF, 0xFF}), typeid(EPNGZLIBError), Zlib + "data error (-3)"}};
   for (const auto& [File, Class, Message] : Cases)
     ExpectRejected(File, Class, Message);
@@ -60,7 +59,8 @@ TEST(ImageData, AStreamThatEndsEarlyLeavesTheRestZero) {
   TBytes Compressed = Compress(Raw);
   TPNGObject Image;
   TMemoryStream Stream;
-  LoadBytes(Image, TPngBuilder().Header(3, 4, 8, 0).Chunk("IDAT", Compressed).End().Bytes(), &Stream);
+  LoadBytes(Image, TPngBuilder().Header(3, 4, 8, 0).Chunk("IDAT", Compressed).End().Bytes(),
+            &Stream);
   EXPECT_EQ(Image.Header().ImageRow(1)[2], 8);
   EXPECT_EQ(Image.Header().ImageRow(2)[0], 0);
   EXPECT_EQ(Image.Header().ImageRow(3)[2], 0);
@@ -195,7 +195,8 @@ TEST(ImageData, ShortRowsAreNotReadAheadPastTheImage) {
 
 TEST(ImageData, ABodyNeverReadStillHasItsCrcChecked) {
   for (const uint8_t Interlace : {0, 1}) {
-    const TBytes Good = TPngBuilder().Header(5, 0, 8, 0, Interlace).Chunk("IDAT", TBytes(70000, 1)).End().Bytes();
+    const TBytes Good =
+        TPngBuilder().Header(5, 0, 8, 0, Interlace).Chunk("IDAT", TBytes(70000, 1)).End().Bytes();
     TPNGObject Image;
     EXPECT_NO_THROW(LoadBytes(Image, Good));
     TBytes Bad = Good;

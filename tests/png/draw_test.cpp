@@ -47,7 +47,12 @@ TBytes RgbaRedAndClear() {
 }
 
 TBytes GreyKeyed() {
-  return TPngBuilder().Header(2, 1, 8, 0).Chunk("tRNS", {0, 0x80}).Data({0, 0x80, 0x10}).End().Bytes();
+  return TPngBuilder()
+      .Header(2, 1, 8, 0)
+      .Chunk("tRNS", {0, 0x80})
+      .Data({0, 0x80, 0x10})
+      .End()
+      .Bytes();
 }
 
 TEST_F(Drawing, AlphaImagesAreBlendedAtTheirOwnSize) {
@@ -88,7 +93,12 @@ TEST(Blend, TouchesExactlyTheImagesPixels) {
 
 TEST(Blend, GreyWithAlphaShowsThroughTheColourTable) {
   TPNGObject Image;
-  Loaded(Image, TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 128, 255}).End().Bytes());
+  Loaded(Image, TPngBuilder()
+                    .Header(1, 1, 8, 4)
+                    .Chunk("gAMA", {0, 1, 0x86, 0xA0})
+                    .Data({0, 128, 255})
+                    .End()
+                    .Bytes());
   std::vector<uint8_t> Buffer(4, 0);
   Image.BlendOver(Buffer.data());
   EXPECT_EQ(Buffer, (std::vector<uint8_t>{186, 186, 186, 0}));
@@ -307,7 +317,9 @@ TEST_F(Drawing, AKeyedImageShowsTheBackgroundUnderItsKeyAtEverySize) {
   for (const COLORREF Color : Row)
     Raw.insert(Raw.end(), {GetRValue(Color), GetGValue(Color), GetBValue(Color)});
   TPNGObject Image;
-  Loaded(Image, TPngBuilder().Header(5, 1, 8, 2).Chunk("tRNS", {0, 0, 0, 128, 0, 0}).Data(Raw).End().Bytes());
+  Loaded(
+      Image,
+      TPngBuilder().Header(5, 1, 8, 2).Chunk("tRNS", {0, 0, 0, 128, 0, 0}).Data(Raw).End().Bytes());
   for (int Width = 1; Width <= 12; ++Width)
     for (const int Height : {1, 2, 3}) {
       TColors Expected;
@@ -328,7 +340,8 @@ TBytes ManyAlphas() {
   for (int Y = 0; Y < 4; ++Y) {
     Rows.push_back(0);
     for (int X = 0; X < 5; ++X)
-      Rows.insert(Rows.end(), {uint8_t(40 * X), uint8_t(60 * Y), uint8_t(200 - 30 * X), uint8_t((X * 97 + Y * 61) % 256)});
+      Rows.insert(Rows.end(), {uint8_t(40 * X), uint8_t(60 * Y), uint8_t(200 - 30 * X),
+                               uint8_t((X * 97 + Y * 61) % 256)});
   }
   Rows[4] = 0;
   Rows[8] = 255;
@@ -342,8 +355,9 @@ TBytes ManyAlphas() {
 TEST_F(Drawing, BlendingIntoASectionEqualsTheBufferedWay) {
   TPNGObject Image;
   Loaded(Image, ManyAlphas());
-  for (const auto& [Left, Top] : {std::pair{0, 0}, std::pair{2, 1}, std::pair{-3, -2}, std::pair{4, 3},
-                                  std::pair{-5, 0}, std::pair{7, 7}, std::pair{-1, 5}}) {
+  for (const auto& [Left, Top] :
+       {std::pair{0, 0}, std::pair{2, 1}, std::pair{-3, -2}, std::pair{4, 3}, std::pair{-5, 0},
+        std::pair{7, 7}, std::pair{-1, 5}}) {
     TTestCanvas Device(7, 6, RGB(10, 200, 30));
     TBitmap Section;
     Section.Assign(Device.Bitmap);

@@ -69,13 +69,16 @@ TBytes Resaved(const TBytes& File, uint8_t Filters) {
 }
 
 TEST(FilterChoice, FollowsTheRepeatScore) {
-  const TBytes Rgb = TPngBuilder().Header(3, 1, 8, 2).Data({0, 10, 20, 30, 11, 21, 31, 12, 22, 32}).End().Bytes();
+  const TBytes Rgb =
+      TPngBuilder().Header(3, 1, 8, 2).Data({0, 10, 20, 30, 11, 21, 31, 12, 22, 32}).End().Bytes();
   EXPECT_EQ(FilteredRowsOf(Resaved(Rgb, pfNone | pfSub))[0], 1);
   const TBytes Flat = TPngBuilder().Header(4, 1, 8, 0).Data({0, 9, 9, 9, 9}).End().Bytes();
   EXPECT_EQ(FilteredRowsOf(Resaved(Flat, pfNone | pfSub))[0], 0) << "a tie goes to the lower type";
   const TBytes Narrow = TPngBuilder().Header(1, 3, 8, 0).Data({0, 1, 0, 2, 0, 3}).End().Bytes();
-  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub | pfUp)), 1), (std::vector<uint8_t>{0, 0, 0}));
-  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub)), 1), (std::vector<uint8_t>{1, 1, 1}));
+  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub | pfUp)), 1),
+            (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, pfSub)), 1),
+            (std::vector<uint8_t>{1, 1, 1}));
   EXPECT_EQ(FilterBytes(FilteredRowsOf(Resaved(Narrow, 0)), 1), (std::vector<uint8_t>{0, 0, 0}));
   EXPECT_EQ(RepeatScore(Rgb.data(), 2), 0);
 }
@@ -152,16 +155,26 @@ TEST(DataChunks, AreFullButTheLast) {
 }
 
 TEST(Samples, SixteenBitsAreWrittenAsTheHighByteTwice) {
-  const TBytes File = TPngBuilder().Header(1, 1, 16, 6).Data({0, 0x12, 1, 0x34, 2, 0x56, 3, 0xFF, 0xFF}).End().Bytes();
+  const TBytes File = TPngBuilder()
+                          .Header(1, 1, 16, 6)
+                          .Data({0, 0x12, 1, 0x34, 2, 0x56, 3, 0xFF, 0xFF})
+                          .End()
+                          .Bytes();
   EXPECT_EQ(FilteredRowsOf(Resaved(File, 0)),
             (TBytes{0, 0x12, 0x12, 0x34, 0x34, 0x56, 0x56, 0xFF, 0xFF}));
 }
 
 TEST(Samples, GammaIsUndoneOnColourOnly) {
   const TBytes Gamma{0, 1, 0x86, 0xA0};
-  const TBytes Rgb = TPngBuilder().Header(1, 1, 8, 6).Chunk("gAMA", Gamma).Data({0, 128, 1, 255, 128}).End().Bytes();
+  const TBytes Rgb = TPngBuilder()
+                         .Header(1, 1, 8, 6)
+                         .Chunk("gAMA", Gamma)
+                         .Data({0, 128, 1, 255, 128})
+                         .End()
+                         .Bytes();
   EXPECT_EQ(FilteredRowsOf(Resaved(Rgb, 0)), (TBytes{0, 128, 1, 255, 128}));
-  const TBytes Grey = TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", Gamma).Data({0, 186, 186}).End().Bytes();
+  const TBytes Grey =
+      TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", Gamma).Data({0, 186, 186}).End().Bytes();
   EXPECT_EQ(FilteredRowsOf(Resaved(Grey, 0)), (TBytes{0, 186, 186}));
 }
 

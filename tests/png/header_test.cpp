@@ -84,7 +84,8 @@ TEST(ImageMemory, OnlyTheFirstHeaderBuildsIt) {
 
 TEST(ImageMemory, WhatCannotBeHadAtFullSizeIsOutOfMemory) {
   TPNGObject Image;
-  EXPECT_EQ(MessageOf<EPNGOutMemory>([&] { LoadBytes(Image, TPngBuilder().Header(65535, 65535, 8, 6).Bytes()); }),
+  EXPECT_EQ(MessageOf<EPNGOutMemory>(
+                [&] { LoadBytes(Image, TPngBuilder().Header(65535, 65535, 8, 6).Bytes()); }),
             PngMessage(MsgOutOfResources));
   EXPECT_EQ(Image.Header().AlphaPlane, nullptr);
   EXPECT_FALSE(Image.Header().ImageMemoryUsable());

@@ -88,7 +88,8 @@ TEST_F(Import, AFailureAfterClearingLeavesAnEmptyImage) {
 TEST(PixelAccess, StaysInsideTheImage) {
   TPNGObject Image;
   LoadBytes(Image, TPngBuilder().Header(2, 2, 8, 2).Data(TBytes(2 * 7, 0)).End().Bytes());
-  for (const auto& [X, Y] : {std::pair{2, 0}, std::pair{0, 2}, std::pair{-1, 0}, std::pair{0, -1}}) {
+  for (const auto& [X, Y] :
+       {std::pair{2, 0}, std::pair{0, 2}, std::pair{-1, 0}, std::pair{0, -1}}) {
     Image.SetPixelColor(X, Y, Red);
     EXPECT_EQ(Image.GetPixelColor(X, Y), 0u);
   }
@@ -104,7 +105,12 @@ TEST(PixelAccess, StaysInsideTheImage) {
 // Grey is written through the inverse of the gamma it is shown through; alpha is left alone.
 TEST(PixelAccess, WritesGreyThroughTheInverseGamma) {
   TPNGObject GreyAlpha;
-  LoadBytes(GreyAlpha, TPngBuilder().Header(1, 1, 8, 4).Chunk("gAMA", {0, 1, 0x86, 0xA0}).Data({0, 128, 9}).End().Bytes());
+  LoadBytes(GreyAlpha, TPngBuilder()
+                           .Header(1, 1, 8, 4)
+                           .Chunk("gAMA", {0, 1, 0x86, 0xA0})
+                           .Data({0, 128, 9})
+                           .End()
+                           .Bytes());
   GreyAlpha.SetPixelColor(0, 0, RGB(21, 21, 21));
   EXPECT_EQ(GreyAlpha.Header().ImageRow(0)[0], 1);
   EXPECT_EQ(GreyAlpha.Header().AlphaRow(0)[0], 9);
@@ -112,11 +118,22 @@ TEST(PixelAccess, WritesGreyThroughTheInverseGamma) {
 
 TEST(PixelAccess, WritesOnlyIndicesThePixelCanHold) {
   TPNGObject Image;
-  LoadBytes(Image, TPngBuilder().Header(2, 1, 1, 3).Chunk("PLTE", {255, 0, 0, 0, 255, 0}).Data({0, 0b01000000}).End().Bytes());
+  LoadBytes(Image, TPngBuilder()
+                       .Header(2, 1, 1, 3)
+                       .Chunk("PLTE", {255, 0, 0, 0, 255, 0})
+                       .Data({0, 0b01000000})
+                       .End()
+                       .Bytes());
   Image.SetPixelColor(1, 0, RGB(0, 0, 0));
-  EXPECT_EQ(PixelsOf(Image), (TColors{Red, Red})) << "black is nearest red; the neighbour keeps its bit";
+  EXPECT_EQ(PixelsOf(Image), (TColors{Red, Red}))
+      << "black is nearest red; the neighbour keeps its bit";
   TPNGObject Four;
-  LoadBytes(Four, TPngBuilder().Header(2, 1, 4, 3).Chunk("PLTE", {1, 1, 1, 2, 2, 2, 3, 3, 3}).Data({0, 0x12}).End().Bytes());
+  LoadBytes(Four, TPngBuilder()
+                      .Header(2, 1, 4, 3)
+                      .Chunk("PLTE", {1, 1, 1, 2, 2, 2, 3, 3, 3})
+                      .Data({0, 0x12})
+                      .End()
+                      .Bytes());
   Four.SetPixelColor(0, 0, RGB(3, 3, 3));
   EXPECT_EQ(Four.Header().ImageRow(0)[0], 0x22);
   TPNGObject NoPalette;
@@ -141,7 +158,8 @@ TEST(Palette, IsMadeOnceUntilNewImageMemory) {
 // The clipboard form is a bitmap drawn on white: keys show white, alpha is flattened over it.
 TEST_F(Import, GoesThroughTheClipboardAsAWhiteBackedBitmap) {
   TPNGObject Keyed;
-  LoadBytes(Keyed, TPngBuilder().Header(2, 1, 8, 6).Data({0, 255, 0, 0, 255, 0, 0, 0, 0}).End().Bytes());
+  LoadBytes(Keyed,
+            TPngBuilder().Header(2, 1, 8, 6).Data({0, 255, 0, 0, 255, 0, 0, 0, 0}).End().Bytes());
   uint16_t Format = 0;
   HANDLE Data = nullptr;
   HPALETTE Palette = nullptr;

@@ -62,13 +62,4 @@ TEST(ChunkList, ItemOfClassFindsTheFirstOfTheClassOrADescendant) {
   EXPECT_EQ(List.Item(2), Plain);
 }
 
-TEST(ChunkList, ClearFreesEveryChunkAndSkipsEmptySlots) {
-  TPNGObject Image;
-  Image.ChunkList.Add(std::make_unique<TChunkIEND>(&Image));
-  Image.ChunkList.SetCount(3);
-  Image.ChunkList.SetItem(2, new TChunk(&Image));
-  Image.Clear();
-  EXPECT_EQ(Image.ChunkList.Count(), 0);
-}
-
 } // namespace

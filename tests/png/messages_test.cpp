@@ -20,8 +20,8 @@ const std::pair<TPngMessageId, const char*> ExpectedTexts[] = {
             "piece of data (ihdr) might be corrupted"},
     {65522, "This \"Portable Network Graphics\" image is invalid because it has missing image "
             "parts."},
-    {65523,
-     "Could not decompress the image because it contains invalid compressed data.\r\n Description: "},
+    {65523, "Could not decompress the image because it contains invalid compressed data.\r\n "
+            "Description: "},
     {65524, "The \"Portable Network Graphics\" image contains an invalid palette."},
     {65525, "The file being readed is not a valid \"Portable Network Graphics\" image because it "
             "contains an invalid header. This file may be corruped, try obtaining it again."},
@@ -57,14 +57,13 @@ TEST(Messages, AnUnknownIdHasNoText) {
 using TPngExceptions =
     std::tuple<EPNGOutMemory, EPngError, EPngUnexpectedEnd, EPngInvalidCRC, EPngInvalidIHDR,
                EPNGMissingMultipleIDAT, EPNGZLIBError, EPNGInvalidPalette, EPNGInvalidFileHeader,
-               EPNGIHDRNotFirst, EPNGSizeExceeds, EPNGUnknownCriticalChunk,
-               EPNGUnknownCompression, EPNGUnknownInterlace, EPNGNoImageData,
-               EPNGHeaderNotPresent>;
+               EPNGIHDRNotFirst, EPNGSizeExceeds, EPNGUnknownCriticalChunk, EPNGUnknownCompression,
+               EPNGUnknownInterlace, EPNGNoImageData, EPNGHeaderNotPresent>;
 
 template <class E, class... Others>
 constexpr bool IsSiblingOfAll(std::tuple<Others...>*) {
   return std::is_base_of_v<Exception, E> &&
-         ((std::is_same_v<E, Others> || !std::is_base_of_v<E, Others>) && ...);
+         ((std::is_same_v<E, Others> || !std::is_base_of_v<E, Others>)&&...);
 }
 
 template <class... All>

@@ -71,7 +71,9 @@ uint32_t Truecolour(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t Alpha) {
 
 } // namespace
 
-std::string PngSuiteDir() { return "tests/data/pngsuite/"; }
+std::string PngSuiteDir() {
+  return "tests/data/pngsuite/";
+}
 
 std::vector<std::string> SuiteFiles(bool Damaged) {
   std::vector<std::string> Names;
@@ -136,7 +138,8 @@ TPixels OurPixels(const TPNGObject& Image) {
         Pixels.push_back(Row[X] | A << 24);
         break;
       default:
-        Pixels.push_back(Truecolour(Row[3 * X + 2], Row[3 * X + 1], Row[3 * X], static_cast<uint8_t>(A)));
+        Pixels.push_back(
+            Truecolour(Row[3 * X + 2], Row[3 * X + 1], Row[3 * X], static_cast<uint8_t>(A)));
       }
     }
   }

@@ -52,20 +52,4 @@ TEST_F(RegistryChange, StartingTheUnitAgainDoesNotRegisterTwice) {
   EXPECT_EQ(RegisteredChunkClasses().size(), 9u);
 }
 
-// The descriptors agree with the C++ classes: what a descriptor makes is of that class, and the
-// descriptor's ancestry is the class's.
-TEST(Descriptors, MatchTheirClasses) {
-  for (const TChunkClass* Class : RegisteredChunkClasses()) {
-    const auto Chunk = Class->Create(nullptr);
-    EXPECT_EQ(&Chunk->ClassType(), Class);
-    EXPECT_EQ(Class->InheritsFrom(TChunktEXt::ClassInfo),
-              dynamic_cast<TChunktEXt*>(Chunk.get()) != nullptr)
-        << Class->ClassName;
-    EXPECT_TRUE(Class->InheritsFrom(TChunk::ClassInfo));
-    EXPECT_EQ(Chunk->ChunkTypeName(), Class->ClassName.substr(6));
-  }
-  EXPECT_FALSE(TChunktEXt::ClassInfo.InheritsFrom(TChunkzTXt::ClassInfo));
-  EXPECT_EQ(TChunk::ClassInfo.ChunkTypeName(), "");
-}
-
 } // namespace

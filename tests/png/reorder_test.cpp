@@ -24,7 +24,8 @@ std::vector<uint32_t> Widths(std::mt19937& Generator) {
 TEST(Reorder, FastEqualsPlainAtEveryWidth) {
   std::mt19937 Generator(5);
   for (const uint32_t Width : Widths(Generator)) {
-    const TBytes Rgb8 = RandomBytes(Generator, 3 * Width), Rgba8 = RandomBytes(Generator, 4 * Width),
+    const TBytes Rgb8 = RandomBytes(Generator, 3 * Width),
+                 Rgba8 = RandomBytes(Generator, 4 * Width),
                  Rgb16 = RandomBytes(Generator, 6 * Width);
     TBytes Fast(3 * Width), Plain(3 * Width), FastAlpha(Width), PlainAlpha(Width);
     ReorderRgb8(Rgb8.data(), Fast.data(), Width);

@@ -11,9 +11,13 @@ using TTypes = std::vector<std::string>;
 // One grey pixel, row filter None.
 const TBytes OnePixelRow{0, 0x80};
 
-TPngBuilder OnePixelGrey() { return std::move(TPngBuilder().Header(1, 1, 8, 0)); }
+TPngBuilder OnePixelGrey() {
+  return std::move(TPngBuilder().Header(1, 1, 8, 0));
+}
 
-TBytes Signature() { return TBytes(PngSignature.begin(), PngSignature.end()); }
+TBytes Signature() {
+  return TBytes(PngSignature.begin(), PngSignature.end());
+}
 
 TBytes Frame(uint32_t Length, const std::string& Type) {
   TBytes Bytes(8);
@@ -64,7 +68,8 @@ TEST(LoadFromStream, KeepsWhatWasReadBeforeAFailure) {
   ExpectFailure<EPngUnexpectedEnd>({"SignatureOnly", Signature(), {}});
   ExpectFailure<EPNGIHDRNotFirst>(
       {"GammaFirst", TPngBuilder().Chunk("gAMA", {0, 1, 0x86, 0xA0}).Bytes(), {}});
-  ExpectFailure<EPNGIHDRNotFirst>({"ChrmFirst", TPngBuilder().Chunk("cHRM", TBytes(32)).Bytes(), {}});
+  ExpectFailure<EPNGIHDRNotFirst>(
+      {"ChrmFirst", TPngBuilder().Chunk("cHRM", TBytes(32)).Bytes(), {}});
   ExpectFailure<EPNGNoImageData>({"HeaderAndEnd", OnePixelGrey().End().Bytes(), {"IHDR", "IEND"}});
   ExpectFailure<EPngUnexpectedEnd>(
       {"NoEnd", OnePixelGrey().Data(OnePixelRow).Bytes(), {"IHDR", "IDAT"}});
@@ -72,17 +77,17 @@ TEST(LoadFromStream, KeepsWhatWasReadBeforeAFailure) {
       {"CutInsideTheLength", OnePixelGrey().Raw({0, 0}).Bytes(), {"IHDR"}});
   ExpectFailure<EPngUnexpectedEnd>(
       {"CutInsideTheType", OnePixelGrey().Raw({0, 0, 0, 0, 't', 'E'}).Bytes(), {"IHDR"}});
-  ExpectFailure<EPngUnexpectedEnd>(
-      {"CutInsideABody", OnePixelGrey().Raw(Frame(10, "tEXt")).Raw({'a', 0}).Bytes(),
-       {"IHDR", "tEXt"}});
+  ExpectFailure<EPngUnexpectedEnd>({"CutInsideABody",
+                                    OnePixelGrey().Raw(Frame(10, "tEXt")).Raw({'a', 0}).Bytes(),
+                                    {"IHDR", "tEXt"}});
   ExpectFailure<EPNGUnknownCriticalChunk>(
       {"UnknownCritical", OnePixelGrey().Chunk("ABCD", {1, 2}).Bytes(), {"IHDR", "ABCD"}});
   TPNGObject Unknown;
   EXPECT_TRUE(Raises<EPNGUnknownCriticalChunk>(Unknown, OnePixelGrey().Chunk("ABCD", {1}).Bytes()));
   EXPECT_EQ(Unknown.ChunkList.Item(1)->ChunkBodySize(), 0) << "kept with an empty body";
-  ExpectFailure<EPngInvalidCRC>(
-      {"BadCrc", OnePixelGrey().Chunk("tEXt", {'a', 0, 'b'}).BreakLastCrc().Bytes(),
-       {"IHDR", "tEXt"}});
+  ExpectFailure<EPngInvalidCRC>({"BadCrc",
+                                 OnePixelGrey().Chunk("tEXt", {'a', 0, 'b'}).BreakLastCrc().Bytes(),
+                                 {"IHDR", "tEXt"}});
 }
 
 // A length with its top bit set would move the stream backwards; this 45-byte file looped.
@@ -91,10 +96,12 @@ TEST(LoadFromStream, ATopBitLengthEndsTheReadInsteadOfLooping) {
   ASSERT_EQ(Looping.size(), 45u);
   ExpectFailure<EPngUnexpectedEnd>({"SkippedChunk", Looping, {"IHDR"}});
   ExpectFailure<EPngUnexpectedEnd>(
-      {"LaterData", OnePixelGrey().Data(OnePixelRow).Raw(Frame(0x80000000, "IDAT")).Bytes(),
+      {"LaterData",
+       OnePixelGrey().Data(OnePixelRow).Raw(Frame(0x80000000, "IDAT")).Bytes(),
        {"IHDR", "IDAT"}});
   ExpectFailure<EPngUnexpectedEnd>(
-      {"KeptChunk", OnePixelGrey().Raw(Frame(0xFFFFFFFF, "tEXt")).Raw(TBytes(8)).Bytes(),
+      {"KeptChunk",
+       OnePixelGrey().Raw(Frame(0xFFFFFFFF, "tEXt")).Raw(TBytes(8)).Bytes(),
        {"IHDR"}});
   ExpectFailure<EPngUnexpectedEnd>(
       {"SkipPastTheEnd", OnePixelGrey().Raw(Frame(1000, "cHRM")).Bytes(), {"IHDR"}});

@@ -37,13 +37,18 @@ protected:
 };
 
 TEST(ZlibErrorText, IsTheTableInsideItsRangeAndTheCodeOutside) {
-  const std::pair<int, const char*> Cases[] = {
-      {-6, "incompatible version (-6)"}, {-5, "buffer error (-5)"},
-      {-4, "insufficient memory (-4)"},  {-3, "data error (-3)"},
-      {-2, "stream error (-2)"},         {-1, "file error (-1)"},
-      {0, "(0)"},                        {1, "stream end (1)"},
-      {2, "need dictionary (2)"},        {-7, "(-7)"},
-      {3, "(3)"},                        {-100000, "(-100000)"}};
+  const std::pair<int, const char*> Cases[] = {{-6, "incompatible version (-6)"},
+                                               {-5, "buffer error (-5)"},
+                                               {-4, "insufficient memory (-4)"},
+                                               {-3, "data error (-3)"},
+                                               {-2, "stream error (-2)"},
+                                               {-1, "file error (-1)"},
+                                               {0, "(0)"},
+                                               {1, "stream end (1)"},
+                                               {2, "need dictionary (2)"},
+                                               {-7, "(-7)"},
+                                               {3, "(3)"},
+                                               {-100000, "(-100000)"}};
   for (const auto& [Code, Text] : Cases)
     EXPECT_EQ(ZlibErrorText(Code), Text) << Code;
 }
