@@ -11,7 +11,6 @@
 
 namespace {
 
-const TBytes IendChunk{0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 constexpr int64_t FrameHeaderSize = 8;
 
 TBytes RandomBytes(size_t Size, unsigned Seed) {
@@ -40,36 +39,6 @@ bool LoadFramed(TChunk& Chunk, TMemoryStream& Stream, int32_t Size) {
   TChunkTag Tag{};
   std::copy_n(Stream.Memory() + 4, 4, Tag.begin());
   return Chunk.LoadChunk(Stream, Tag, Size);
-}
-
-// A chunk is written as length, type, body and CRC, and read back from that frame; a wrong CRC
-// raises and keeps the body read.
-TEST(Chunk, SavesAndLoadsItsFrameAndChecksTheCrc) {
-  TChunkIEND End(nullptr);
-  TMemoryStream Saved;
-  EXPECT_TRUE(End.SaveChunk(Saved));
-  EXPECT_EQ(StreamBytes(Saved), IendChunk);
-  for (const size_t Size : {1u, 70000u}) {
-    const TBytes Body = RandomBytes(Size, 7);
-    TMemoryStream Stream;
-    FillStream(Stream, FramedChunk("teXt", Body));
-    TChunk Loaded(nullptr);
-    ASSERT_TRUE(LoadFramed(Loaded, Stream, static_cast<int32_t>(Size)));
-    EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
-    Loaded.ChunkTag = ChunkTagOf("teXt");
-    TMemoryStream Again;
-    Loaded.SaveChunk(Again);
-    EXPECT_EQ(StreamBytes(Again), FramedChunk("teXt", Body)) << Size;
-  }
-  TBytes Framed = FramedChunk("zzZz", {1, 2, 3});
-  Framed[9] ^= 0xFF;
-  TMemoryStream Stream;
-  FillStream(Stream, Framed);
-  TChunk Chunk(nullptr);
-  EXPECT_EQ(MessageOf<EPngInvalidCRC>([&] { LoadFramed(Chunk, Stream, 3); }),
-            PngMessage(MsgInvalidCRC));
-  EXPECT_EQ(Chunk.ChunkBodySize(), 3);
-  EXPECT_EQ(Chunk.ChunkBody()[1], 2 ^ 0xFF);
 }
 
 // A length with the top bit set, or a body and CRC longer than the stream, is an unexpected end

@@ -140,23 +140,6 @@ TEST(Image, WithoutAHeaderHasNoSizeAndRaisesForTheHeader) {
   EXPECT_EQ(Image.ImageKeyColor(), 0u);
 }
 
-TEST(Settings, StayWithinTheirRanges) {
-  TPNGObject Image;
-  const std::pair<uint32_t, uint32_t> Sizes[] = {
-      {1000, 65535}, {100000, 100000}, {0x80000000u, 0x7FFFFFFFu}, {0xFFFFFFFFu, 0x7FFFFFFFu}};
-  for (const auto& [Given, Kept] : Sizes) {
-    Image.SetMaxDataChunkSize(Given);
-    EXPECT_EQ(Image.GetMaxDataChunkSize(), Kept) << Given;
-  }
-  Image.SetRowFilters(0xFF);
-  EXPECT_EQ(Image.GetRowFilters(), AllRowFilters);
-  Image.SetInterlaceKind(1);
-  Image.SetInterlaceKind(2);
-  EXPECT_EQ(Image.GetInterlaceKind(), 1);
-  EXPECT_EQ(TPNGObject().GetRowFilters(), pfSub);
-  EXPECT_EQ(TPNGObject().ZlibLevel, 7);
-}
-
 TEST(CopyFromPNG, CopiesChunksSettingsAndGammaTables) {
   TPNGObject Source;
   LoadBytes(Source, OnePixelGrey()

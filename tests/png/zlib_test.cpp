@@ -36,40 +36,16 @@ protected:
   int64_t LiveBefore = 0;
 };
 
+// The ends of zlib's table of texts, and the codes just outside it.
 TEST(ZlibErrorText, IsTheTableInsideItsRangeAndTheCodeOutside) {
   const std::pair<int, const char*> Cases[] = {{-6, "incompatible version (-6)"},
-                                               {-5, "buffer error (-5)"},
-                                               {-4, "insufficient memory (-4)"},
-                                               {-3, "data error (-3)"},
-                                               {-2, "stream error (-2)"},
-                                               {-1, "file error (-1)"},
                                                {0, "(0)"},
-                                               {1, "stream end (1)"},
                                                {2, "need dictionary (2)"},
                                                {-7, "(-7)"},
                                                {3, "(3)"},
                                                {-100000, "(-100000)"}};
   for (const auto& [Code, Text] : Cases)
     EXPECT_EQ(ZlibErrorText(Code), Text) << Code;
-}
-
-// Each against zlib itself: what InflateBuffer reads zlib wrote, and zlib reads what
-// DeflateBuffer writes.
-TEST_F(ZlibHelpers, InflateAndDeflateBufferHandleWholeStreamsOfEverySize) {
-  for (const size_t Size : {0u, 1u, 257u, 100000u}) {
-    const TBytes Text = VariedText(Size);
-    TBytes Output, Packed;
-    std::string Error;
-    EXPECT_EQ(Inflate(Compress(Text), 1 << 20, Output, Error), irDone) << Size << Error;
-    EXPECT_EQ(Output, Text) << Size;
-    ASSERT_TRUE(DeflateBuffer(Text.data(), static_cast<int32_t>(Size), 9, Packed, Error)) << Error;
-    uLongf Unpacked = static_cast<uLongf>(Size + 1);
-    TBytes Back(Unpacked);
-    ASSERT_EQ(uncompress(Back.data(), &Unpacked, Packed.data(), static_cast<uLong>(Packed.size())),
-              Z_OK);
-    Back.resize(Unpacked);
-    EXPECT_EQ(Back, Text) << Size;
-  }
 }
 
 TBytes Truncated(TBytes Bytes) {
