@@ -14,7 +14,9 @@ namespace {
 struct TImage {
   int Width = 0, Height = 0;
   std::vector<uint32_t> Pixels; // 0xRRGGBB, top row first
-  uint32_t At(int X, int Y) const { return Pixels[static_cast<size_t>(Y) * static_cast<size_t>(Width) + static_cast<size_t>(X)]; }
+  uint32_t At(int X, int Y) const {
+    return Pixels[static_cast<size_t>(Y) * static_cast<size_t>(Width) + static_cast<size_t>(X)];
+  }
 };
 
 uint32_t BigEndian32(const std::vector<uint8_t>& Bytes, size_t At) {
@@ -38,7 +40,8 @@ TImage ReadWindowDump(const std::string& Path) {
   const size_t Start = HeaderSize + size_t{Colors} * 12;
   for (int Y = 0; Y < Screen.Height; ++Y)
     for (int X = 0; X < Screen.Width; ++X) {
-      const size_t At = Start + static_cast<size_t>(Y) * BytesPerLine + static_cast<size_t>(X) * PixelBytes;
+      const size_t At =
+          Start + static_cast<size_t>(Y) * BytesPerLine + static_cast<size_t>(X) * PixelBytes;
       uint32_t Value = 0;
       for (uint32_t Byte = 0; Byte < PixelBytes; ++Byte) {
         const uint32_t Shift = LeastFirst ? 8 * Byte : 8 * (PixelBytes - 1 - Byte);
@@ -49,7 +52,9 @@ TImage ReadWindowDump(const std::string& Path) {
   return Screen;
 }
 
-uint32_t Rgb(COLORREF Color) { return GetRValue(Color) << 16 | GetGValue(Color) << 8 | GetBValue(Color); }
+uint32_t Rgb(COLORREF Color) {
+  return GetRValue(Color) << 16 | GetGValue(Color) << 8 | GetBValue(Color);
+}
 
 // The picture as the viewer shows it: a PNG through its conversion to a bitmap.
 TImage ReadPicture(const std::string& Path) {

@@ -11,9 +11,13 @@ long Live = 0;
 
 } // namespace
 
-size_t LargestAllocation() { return Largest; }
+size_t LargestAllocation() {
+  return Largest;
+}
 
-void ResetLargestAllocation() { Largest = 0; }
+void ResetLargestAllocation() {
+  Largest = 0;
+}
 
 void FailNthAllocation(size_t Nth) {
   UntilFailure = Nth;

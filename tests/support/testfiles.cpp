@@ -19,12 +19,15 @@ TScratchDir::~TScratchDir() {
   std::filesystem::remove_all(FRoot, Ignored);
 }
 
-std::string TScratchDir::PathOf(const std::string& Name) const { return (FRoot / Name).string(); }
+std::string TScratchDir::PathOf(const std::string& Name) const {
+  return (FRoot / Name).string();
+}
 
 std::string TScratchDir::Write(const std::string& Name, const TBytes& Bytes) const {
   const std::string Path = PathOf(Name);
   std::ofstream Out(Path, std::ios::binary);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+  Out.write(reinterpret_cast<const char*>(Bytes.data()),
+            static_cast<std::streamsize>(Bytes.size()));
   return Path;
 }
 
