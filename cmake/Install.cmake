@@ -27,7 +27,7 @@ configure_package_config_file(cmake/VqzPngConfig.cmake.in
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/VqzPngConfigVersion.cmake
   VERSION 1.0 COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/VqzPngConfig.cmake ${CMAKE_BINARY_DIR}/VqzPngConfigVersion.cmake
-        DESTINATION ${VqzPngPackageDir})
+        cmake/FindISAL.cmake DESTINATION ${VqzPngPackageDir})
 
 # The desktop's icon is the program's own, written as PNG by vqzconv at build time.
 set(DesktopIcon ${CMAKE_BINARY_DIR}/vqz2image.png)

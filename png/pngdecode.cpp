@@ -1,6 +1,7 @@
 // The image-data reader: inflating across IDAT chunks, undoing the row filters, walking the rows
 // in plain order or in the seven Adam7 passes.
 #include "png/pngframe.h"
+#include "png/pnginflater.h"
 #include "png/pngrowbatch.h"
 #include "png/pngunfilter.h"
 
@@ -40,15 +41,22 @@ bool GammaInForce(const TPNGObject& Image) {
   return false;
 }
 
+// Rows a failed read left behind go before the image data is read again.
+void ClearImageMemory(const TChunkIHDR& Header) {
+  if (Header.PixelBase != nullptr)
+    std::fill_n(Header.PixelBase, static_cast<size_t>(Header.RowStride) * Header.Height, 0);
+  if (Header.AlphaPlane != nullptr)
+    std::fill_n(Header.AlphaPlane, size_t{Header.Width} * Header.Height, 0);
+}
+
 } // namespace
 
 // What one read of the image data carries from chunk to chunk.
 struct TChunkIDAT::TReadState {
   TStream& Stream;
-  ZlibStream Zlib;
+  std::unique_ptr<TImageInflater> Inflater;
   uint32_t Crc = 0xFFFFFFFFu;
   int64_t ChunkEnd = 0;
-  bool StreamEnded = false; // zlib has reported the end of its data
   // The rows being undone, each with its filter byte first: Group[0] is the row above them, then
   // GroupSize rows, four where rows are narrow enough.
   std::vector<uint8_t> GroupStorage;
@@ -59,7 +67,8 @@ struct TChunkIDAT::TReadState {
   int32_t AheadAt = 0;
   int32_t AheadEnd = 0;
 
-  explicit TReadState(TStream& From) : Stream(From) {}
+  TReadState(TStream& From, TImageInflaterKind Kind)
+      : Stream(From), Inflater(NewImageInflater(Kind, From)) {}
   void PrepareGroup(uint32_t RowBytes) {
     const size_t Pitch = size_t{RowBytes} + 1;
     GroupSize = RowBytes <= MaxGroupRowBytes ? GroupRows : 1;
@@ -94,33 +103,23 @@ struct TChunkIDAT::TReadState {
 };
 
 int32_t TChunkIDAT::InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count) {
-  if (State.StreamEnded)
-    return 0;
-  z_stream& Z = State.Zlib.ZLib;
-  Z.next_out = Destination;
-  Z.avail_out = static_cast<uInt>(Count);
-  while (Z.avail_out > 0) {
-    if (Z.avail_in == 0 && State.Stream.GetPosition() >= State.ChunkEnd) {
+  TImageInflater& Inflater = *State.Inflater;
+  int32_t Produced = 0;
+  while (Produced < Count && !Inflater.StreamEnded()) {
+    if (Inflater.NeedsInput() && State.Stream.GetPosition() >= State.ChunkEnd) {
       State.NextChunk();
       continue;
     }
-    if (Z.avail_in == 0) {
+    if (Inflater.NeedsInput()) {
       const int32_t Got =
-          State.ReadBody(State.Zlib.WorkBuffer.get(), State.ChunkEnd - State.Stream.GetPosition());
+          State.ReadBody(Inflater.InputBuffer(), State.ChunkEnd - State.Stream.GetPosition());
       if (Got == 0)
         break;
-      Z.next_in = State.Zlib.WorkBuffer.get();
-      Z.avail_in = static_cast<uInt>(Got);
+      Inflater.TakeInput(Got);
     }
-    const int Result = inflate(&Z, Z_NO_FLUSH);
-    if (Result == Z_STREAM_END) {
-      State.StreamEnded = true;
-      break;
-    }
-    if (Result < 0 || Result == Z_NEED_DICT)
-      RaiseZlibError(Result);
+    Produced += Inflater.Inflate(Destination + Produced, Count - Produced);
   }
-  return Count - static_cast<int32_t>(Z.avail_out);
+  return Produced;
 }
 
 // A row the data ends inside is completed with zeros; false when no byte of it came. Short rows
@@ -304,13 +303,15 @@ void TChunkIDAT::DecodeAdam7(TReadState& State) {
 
 // Whatever of the last body was not needed still counts for its CRC, which then follows.
 void TChunkIDAT::FinishLastChunk(TReadState& State) {
-  uint8_t* Buffer = State.Zlib.WorkBuffer.get();
+  uint8_t* Buffer = State.Inflater->InputBuffer();
   while (State.Stream.GetPosition() < State.ChunkEnd)
     if (State.ReadBody(Buffer, State.ChunkEnd - State.Stream.GetPosition()) == 0)
       RaiseUnexpectedEnd();
   State.CheckCrc(ReadBigEndian32(State.Stream));
 }
 
+// ISA-L leaves every stream it fails on to zlib, which reads the image data again from its
+// first chunk, so that a damaged file fails, and keeps its rows, as it always has.
 bool TChunkIDAT::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) {
   HeaderChunk = &OwnerImage()->Header();
   if (Size < 0 || int64_t{Size} + 4 > StreamRemaining(Stream))
@@ -319,21 +320,36 @@ bool TChunkIDAT::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   BuildGrayColorTable();
   DecodeWidth = static_cast<int32_t>(HeaderChunk->Width);
   DecodeHeight = static_cast<int32_t>(HeaderChunk->Height);
+  const int64_t DataStart = Stream.GetPosition();
+  const TImageInflaterKind Kind = ImageInflaterInUse();
+  if (!DecodeImageData(Stream, Tag, Size, Kind) && Kind != ikZlib) {
+    ClearImageMemory(*HeaderChunk);
+    Stream.SetPosition(DataStart);
+    DecodeImageData(Stream, Tag, Size, ikZlib);
+  }
+  return true;
+}
+
+// False when the inflater gave the stream up.
+bool TChunkIDAT::DecodeImageData(TStream& Stream, const TChunkTag& Tag, int32_t Size,
+                                 TImageInflaterKind Kind) {
   int32_t RowBytes = 0;
   int32_t Stride = 0;
   OwnerImage()->GetRowGeometry(RowBytes, Stride);
   RowByteCount = static_cast<uint32_t>(RowBytes);
   FilterStride = static_cast<uint32_t>(Stride);
-
-  TReadState State(Stream);
+  TReadState State(Stream, Kind);
   State.Crc = UpdateCrc32(State.Crc, Tag.data(), 4);
-  BeginInflate(Stream, State.Zlib);
   State.ChunkEnd = Stream.GetPosition() + Size;
   const bool HasPixels = DecodeWidth > 0 && DecodeHeight > 0 && HeaderChunk->ImageMemoryUsable();
-  if (HasPixels && OwnerImage()->GetInterlaceKind() == 0)
-    DecodeNonInterlaced(State);
-  else if (HasPixels && OwnerImage()->GetInterlaceKind() == 1)
-    DecodeAdam7(State);
+  try {
+    if (HasPixels && OwnerImage()->GetInterlaceKind() == 0)
+      DecodeNonInterlaced(State);
+    else if (HasPixels && OwnerImage()->GetInterlaceKind() == 1)
+      DecodeAdam7(State);
+  } catch (const EInflaterGaveUp&) {
+    return false;
+  }
   FinishLastChunk(State);
   return true;
 }

@@ -220,6 +220,7 @@ private:
 };
 
 class TChunkIDAT;
+enum TImageInflaterKind : int;
 
 // A row decoder stores one unfiltered PNG row; a pass decoder one row of an Adam7 pass.
 using TRowDecoder = void (*)(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
@@ -249,6 +250,8 @@ public:
 
 private:
   struct TReadState;
+  bool DecodeImageData(TStream& Stream, const TChunkTag& Tag, int32_t Size,
+                       TImageInflaterKind Kind);
   int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
   bool InflateRow(TReadState& State, uint8_t* Destination, uint32_t RowsLeft);
   bool InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type);
