@@ -48,3 +48,17 @@ void operator delete(void* Block) noexcept {
 void operator delete(void* Block, size_t) noexcept {
   operator delete(Block);
 }
+
+// The nothrow forms go through the same count, so a block from either is freed by the other's
+// delete and a planted failure reaches a caller that asks without exceptions as a null pointer.
+void* operator new(size_t Size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(Size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void operator delete(void* Block, const std::nothrow_t&) noexcept {
+  operator delete(Block);
+}
