@@ -4,7 +4,11 @@
 #include "bench/cases.h"
 #include "bench/memory.h"
 #include "bench/our_codec.h"
+#include "bench/spng_io.h"
 #include "bench/zlib_baselines.h"
+#ifdef VQZ_HAVE_ISAL
+#include "bench/isal_baseline.h"
+#endif
 
 namespace {
 
@@ -87,7 +91,29 @@ void DecodeLibpng(benchmark::State& State, const TImageKind& Kind, TReadTransfor
   SetImageThroughput(State, Image);
 }
 
-void DecodeInflateOnly(benchmark::State& State, const TImageKind& Kind) {
+void DecodeLibspng(benchmark::State& State, const TImageKind& Kind) {
+  const TBenchImage& Image = BenchImage(Kind);
+  std::string Error = Image.Error;
+  TBytes Pixels;
+  const int Format = SpngFormatLikeOurs(Kind);
+  if (Error.empty())
+    SpngDecode(Image.File, Format, Pixels, Error);
+  if (!Usable(State, Error))
+    return;
+  for (auto _ : State) {
+    if (!SpngDecode(Image.File, Format, Pixels, Error)) {
+      State.SkipWithError(Error.c_str());
+      break;
+    }
+    benchmark::ClobberMemory();
+  }
+  SetImageThroughput(State, Image);
+}
+
+using TInflateIdat = bool (*)(const TBytes& File, const std::vector<TIdatChunk>& Chunks,
+                              size_t Slice, int64_t& Inflated, std::string& Error);
+
+void InflateOnly(benchmark::State& State, const TImageKind& Kind, TInflateIdat Inflate) {
   const TBenchImage& Image = BenchImage(Kind);
   std::string Error = Image.Error;
   std::vector<TIdatChunk> Chunks;
@@ -95,13 +121,13 @@ void DecodeInflateOnly(benchmark::State& State, const TImageKind& Kind) {
     FindIdatChunks(Image.File, Chunks, Error);
   if (!Usable(State, Error))
     return;
-  // The slices our decoder asks zlib for: one filtered full-width row at a time, or as many
+  // The slices our zlib reader asks for: one filtered full-width row at a time, or as many
   // rows as fit 16 KiB where a row is shorter than 1 KiB.
   const size_t Row = Image.Rows.RowBytes + 1;
   const size_t Slice = Row < 1024 ? 16384 / Row * Row : Row;
   int64_t Inflated = 0;
   for (auto _ : State) {
-    if (!InflateIdatChunks(Image.File, Chunks, Slice, Inflated, Error)) {
+    if (!Inflate(Image.File, Chunks, Slice, Inflated, Error)) {
       State.SkipWithError(Error.c_str());
       break;
     }
@@ -111,9 +137,26 @@ void DecodeInflateOnly(benchmark::State& State, const TImageKind& Kind) {
   SetImageThroughput(State, Image);
 }
 
-} // namespace
+void DecodeInflateOnly(benchmark::State& State, const TImageKind& Kind) {
+  InflateOnly(State, Kind, InflateIdatChunks);
+}
 
-std::vector<TNamedCase> DecodeCases() {
+#ifdef VQZ_HAVE_ISAL
+void DecodeInflateOnlyIsal(benchmark::State& State, const TImageKind& Kind) {
+  InflateOnly(State, Kind, InflateIdatChunksIsal);
+}
+#endif
+
+// The limits under our decoder: zlib alone, and ISA-L alone where the build has it.
+std::vector<TNamedCase> InflateOnlyCases() {
+  std::vector<TNamedCase> Cases{{"decode/inflate_only", DecodeInflateOnly}};
+#ifdef VQZ_HAVE_ISAL
+  Cases.push_back({"decode/inflate_only_isal", DecodeInflateOnlyIsal});
+#endif
+  return Cases;
+}
+
+std::vector<TNamedCase> PeerDecodeCases() {
   return {{"decode/ours", DecodeOurs},
           {"decode/libpng",
            [](benchmark::State& State, const TImageKind& Kind) {
@@ -123,9 +166,21 @@ std::vector<TNamedCase> DecodeCases() {
            [](benchmark::State& State, const TImageKind& Kind) {
              DecodeLibpng(State, Kind, CommonExpansion);
            }},
-          {"decode/inflate_only", DecodeInflateOnly}};
+          {"decode/libspng", DecodeLibspng}};
+}
+
+} // namespace
+
+std::vector<TNamedCase> DecodeCases() {
+  std::vector<TNamedCase> Cases = PeerDecodeCases();
+  for (TNamedCase& Limit : InflateOnlyCases())
+    Cases.push_back(std::move(Limit));
+  return Cases;
 }
 
 std::vector<TNamedCase> ScaleDecodeCases() {
-  return {{"decode/ours", DecodeOurs}, {"decode/inflate_only", DecodeInflateOnly}};
+  std::vector<TNamedCase> Cases{{"decode/ours", DecodeOurs}};
+  for (TNamedCase& Limit : InflateOnlyCases())
+    Cases.push_back(std::move(Limit));
+  return Cases;
 }

@@ -17,14 +17,17 @@ struct TRatioColumn {
   bool BySize;
 };
 
-const TRatioColumn RatioColumns[] = {{"decode/libpng", "decode", "libpng", false},
-                                     {"decode/libpng_expand", "decode", "libpng_expand", false},
-                                     {"decode/inflate_only", "decode", "inflate_only", false},
-                                     {"encode/libpng", "encode", "libpng", false},
-                                     {"encode/libpng_filtered", "encode", "libpng_filtered", false},
-                                     {"encode/deflate_only", "encode", "deflate_only", false},
-                                     {"bytes/libpng", "encode", "libpng", true},
-                                     {"draw/memcpy", "draw", "memcpy", false}};
+const TRatioColumn RatioColumns[] = {
+    {"decode/libpng", "decode", "libpng", false},
+    {"decode/libpng_expand", "decode", "libpng_expand", false},
+    {"decode/libspng", "decode", "libspng", false},
+    {"decode/inflate_only", "decode", "inflate_only", false},
+    {"decode/inflate_only_isal", "decode", "inflate_only_isal", false},
+    {"encode/libpng", "encode", "libpng", false},
+    {"encode/libpng_filtered", "encode", "libpng_filtered", false},
+    {"encode/deflate_only", "encode", "deflate_only", false},
+    {"bytes/libpng", "encode", "libpng", true},
+    {"draw/memcpy", "draw", "memcpy", false}};
 
 int ColumnWidth(const TRatioColumn& Column) {
   return static_cast<int>(Column.Title.size()) + 2;
@@ -120,7 +123,9 @@ void TRatioReporter::PrintScaleRatio(std::ostream& Out) const {
       if (Small.ColorType != Large.ColorType || Small.BitDepth != Large.BitDepth ||
           Small.Adam7 != Large.Adam7)
         continue;
-      const auto Pixels = [](const TImageKind& Kind) { return static_cast<double>(Kind.Size) * Kind.Size; };
+      const auto Pixels = [](const TImageKind& Kind) {
+        return static_cast<double>(Kind.Size) * Kind.Size;
+      };
       const std::string Text =
           RatioText(SecondsPerIteration(CaseName("decode", "ours", Large.Name)) / Pixels(Large),
                     SecondsPerIteration(CaseName("decode", "ours", Small.Name)) / Pixels(Small));

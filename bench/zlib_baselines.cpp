@@ -70,31 +70,41 @@ bool FindIdatChunks(const TBytes& File, std::vector<TIdatChunk>& Chunks, std::st
   return Chunks.empty() ? Fail(Error, "no IDAT chunk") : true;
 }
 
-bool InflateIdatChunks(const TBytes& File, const std::vector<TIdatChunk>& Chunks, size_t Slice,
-                       int64_t& Inflated, std::string& Error) {
-  TInflater Inflater;
-  if (!Inflater.Started)
-    return Fail(Error, "inflateInit failed");
+bool FeedIdatChunks(const TBytes& File, const std::vector<TIdatChunk>& Chunks,
+                    const TInputFeed& Feed, std::string& Error) {
   std::vector<uint8_t> Input(BufferSize);
-  std::vector<uint8_t> Output(Slice);
-  Inflated = 0;
-  bool Ended = false;
   for (const TIdatChunk& Chunk : Chunks) {
     const uint8_t* Body = File.data() + Chunk.TypeOffset + 4;
     uLong Crc = crc32(0, File.data() + Chunk.TypeOffset, 4);
     for (uint32_t Done = 0; Done < Chunk.Length;) {
-      const auto Count = static_cast<uInt>(std::min<size_t>(BufferSize, Chunk.Length - Done));
+      const auto Count = static_cast<uint32_t>(std::min<size_t>(BufferSize, Chunk.Length - Done));
       std::memcpy(Input.data(), Body + Done, Count);
       Crc = crc32(Crc, Input.data(), Count);
-      Inflater.Z.next_in = Input.data();
-      Inflater.Z.avail_in = Count;
-      if (!InflateInput(Inflater.Z, Output.data(), Slice, Inflated, Ended))
+      if (!Feed(Input.data(), Count))
         return Fail(Error, "inflate failed");
       Done += Count;
     }
     if (Crc != BigEndian32(Body + Chunk.Length))
       return Fail(Error, "IDAT CRC mismatch");
   }
+  return true;
+}
+
+bool InflateIdatChunks(const TBytes& File, const std::vector<TIdatChunk>& Chunks, size_t Slice,
+                       int64_t& Inflated, std::string& Error) {
+  TInflater Inflater;
+  if (!Inflater.Started)
+    return Fail(Error, "inflateInit failed");
+  std::vector<uint8_t> Output(Slice);
+  Inflated = 0;
+  bool Ended = false;
+  const auto Feed = [&](uint8_t* Input, uint32_t Count) {
+    Inflater.Z.next_in = Input;
+    Inflater.Z.avail_in = Count;
+    return InflateInput(Inflater.Z, Output.data(), Slice, Inflated, Ended);
+  };
+  if (!FeedIdatChunks(File, Chunks, Feed, Error))
+    return false;
   return Ended || Fail(Error, "image data ends early");
 }
 

@@ -5,6 +5,7 @@
 #include "bench/libpng_io.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ struct TIdatChunk {
 
 // The file's IDAT chunks in order; false when the chunk list runs past the file's end.
 bool FindIdatChunks(const TBytes& File, std::vector<TIdatChunk>& Chunks, std::string& Error);
+
+// Hands the IDAT bodies to Feed as our decoder reads them, through a 65535-byte input buffer,
+// checking the CRC of every chunk; false when Feed fails or a CRC is wrong.
+using TInputFeed = std::function<bool(uint8_t* Input, uint32_t Count)>;
+bool FeedIdatChunks(const TBytes& File, const std::vector<TIdatChunk>& Chunks,
+                    const TInputFeed& Feed, std::string& Error);
 
 // Checks every IDAT CRC and inflates the data through a 65535-byte input buffer into one
 // Slice-byte output buffer used over and over; Inflated tells the bytes it made.
