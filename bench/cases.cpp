@@ -2,9 +2,15 @@
 
 void RegisterPerImage(const std::vector<TNamedCase>& Cases, const std::vector<TImageKind>& Kinds) {
   for (const TImageKind& Kind : Kinds)
-    for (const TNamedCase& Case : Cases)
-      benchmark::RegisterBenchmark((Case.Prefix + "/" + Kind.Name).c_str(), Case.Run, Kind)
-          ->Unit(benchmark::kMillisecond);
+    for (const TNamedCase& Case : Cases) {
+      auto* Registered =
+          benchmark::RegisterBenchmark((Case.Prefix + "/" + Kind.Name).c_str(), Case.Run, Kind)
+              ->Unit(benchmark::kMillisecond);
+      if (Case.WallTime)
+        Registered->UseRealTime();
+      if (Case.Once)
+        Registered->Iterations(1)->Repetitions(1);
+    }
 }
 
 bool Usable(benchmark::State& State, const std::string& Error) {

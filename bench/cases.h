@@ -15,6 +15,10 @@ using TImageCase = void (*)(benchmark::State& State, const TImageKind& Kind);
 struct TNamedCase {
   std::string Prefix; // "<operation>/<codec>"
   TImageCase Run;
+  // Timed by the clock on the wall rather than the calling thread's CPU: work on several threads.
+  bool WallTime = false;
+  // Run once, whatever the repetitions asked for: a measurement, not a timing.
+  bool Once = false;
 };
 
 std::vector<TNamedCase> DecodeCases();

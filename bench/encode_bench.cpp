@@ -1,14 +1,18 @@
-// Encoding: our writer with its defaults (level 7, Sub filter on every row) against libpng at
-// the same settings, libpng with its own strategy for filtered data, and zlib alone deflating
-// the rows our writer filtered. All of them compress the same pixels: the rows our writer wrote.
+// Encoding: our writer with its defaults (level 7, Sub filter on every row), on one thread and on
+// every core, against libpng at the same settings, libpng with its own strategy for filtered
+// data, and zlib alone deflating the rows our writer filtered. All of them compress the same
+// pixels: the rows our writer wrote. Beside them, the size our segmented stream costs at each
+// level against zlib's single stream of the same rows.
 #include "bench/cases.h"
 #include "bench/our_codec.h"
 #include "bench/zlib_baselines.h"
+#include "png/pngsegdeflate.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -66,10 +70,11 @@ TEncodeInput MakeEncodeInput(const TImageKind& Kind) {
 
 TPerImage<TEncodeInput> EncodeInputs(MakeEncodeInput);
 
-void EncodeOurs(benchmark::State& State, const TImageKind& Kind) {
+void EncodeOurs(benchmark::State& State, const TImageKind& Kind, unsigned Threads) {
   const TEncodeInput& Input = EncodeInputs.For(Kind);
   if (!Usable(State, Input.Error))
     return;
+  Input.Ours->SetEncodeThreads(Threads);
   std::string Error;
   int64_t Bytes = 0;
   for (auto _ : State) {
@@ -120,10 +125,50 @@ void EncodeDeflateOnly(benchmark::State& State, const TImageKind& Kind) {
   SetImageThroughput(State, BenchImage(Kind));
 }
 
+// Our stream of the filtered rows, as the writer makes it on every core: its length.
+int64_t SegmentedStreamBytes(const TBytes& Rows, int Level) {
+  int64_t Bytes = 0;
+  TSegmentedDeflater Deflater(
+      Level, Rows.size(), DeflateSegmentBytes, DefaultEncodeThreads(),
+      [&Bytes](const uint8_t*, size_t Count) { Bytes += static_cast<int64_t>(Count); });
+  Deflater.Write(Rows.data(), Rows.size());
+  Deflater.Finish();
+  return Bytes;
+}
+
+// Counters "l1" .. "l9": our stream's size over zlib's single stream's at each level.
+void SizesByLevel(benchmark::State& State, const TImageKind& Kind) {
+  const TEncodeInput& Input = EncodeInputs.For(Kind);
+  if (!Usable(State, Input.Error))
+    return;
+  for (auto _ : State)
+    for (int Level = 1; Level <= 9; ++Level) {
+      int64_t Single = 0;
+      std::string Error;
+      if (!DeflateRows(Input.FilteredRows, Level, Single, Error)) {
+        State.SkipWithError(Error.c_str());
+        return;
+      }
+      try {
+        const auto Ours = static_cast<double>(SegmentedStreamBytes(Input.FilteredRows, Level));
+        State.counters["l" + std::to_string(Level)] = Ours / static_cast<double>(Single);
+      } catch (const Exception& Failure) {
+        State.SkipWithError(Failure.Message().c_str());
+        return;
+      }
+    }
+}
+
 } // namespace
 
 std::vector<TNamedCase> EncodeCases() {
-  return {{"encode/ours", EncodeOurs},
+  return {{"encode/ours",
+           [](benchmark::State& State, const TImageKind& Kind) { EncodeOurs(State, Kind, 1); }},
+          {"encode/ours_parallel",
+           [](benchmark::State& State, const TImageKind& Kind) {
+             EncodeOurs(State, Kind, DefaultEncodeThreads());
+           },
+           true},
           {"encode/libpng",
            [](benchmark::State& State, const TImageKind& Kind) {
              EncodeLibpng(State, Kind, Z_DEFAULT_STRATEGY);
@@ -132,5 +177,6 @@ std::vector<TNamedCase> EncodeCases() {
            [](benchmark::State& State, const TImageKind& Kind) {
              EncodeLibpng(State, Kind, Z_FILTERED);
            }},
-          {"encode/deflate_only", EncodeDeflateOnly}};
+          {"encode/deflate_only", EncodeDeflateOnly},
+          {"encode/sizes_by_level", SizesByLevel, false, true}};
 }

@@ -9,25 +9,29 @@
 
 namespace {
 
-// One column of the table: ours over Peer in Operation, by time or by output size.
+enum class TMeasure { Cpu, Wall, Size };
+
+// One column of the table: ours over Peer in Operation (or Peer over ours), by a measure.
 struct TRatioColumn {
   std::string Title;
   std::string Operation;
   std::string Peer;
-  bool BySize;
+  TMeasure Measure = TMeasure::Cpu;
+  bool PeerOverOurs = false;
 };
 
 const TRatioColumn RatioColumns[] = {
-    {"decode/libpng", "decode", "libpng", false},
-    {"decode/libpng_expand", "decode", "libpng_expand", false},
-    {"decode/libspng", "decode", "libspng", false},
-    {"decode/inflate_only", "decode", "inflate_only", false},
-    {"decode/inflate_only_isal", "decode", "inflate_only_isal", false},
-    {"encode/libpng", "encode", "libpng", false},
-    {"encode/libpng_filtered", "encode", "libpng_filtered", false},
-    {"encode/deflate_only", "encode", "deflate_only", false},
-    {"bytes/libpng", "encode", "libpng", true},
-    {"draw/memcpy", "draw", "memcpy", false}};
+    {"decode/libpng", "decode", "libpng"},
+    {"decode/libpng_expand", "decode", "libpng_expand"},
+    {"decode/libspng", "decode", "libspng"},
+    {"decode/inflate_only", "decode", "inflate_only"},
+    {"decode/inflate_only_isal", "decode", "inflate_only_isal"},
+    {"encode/libpng", "encode", "libpng"},
+    {"encode/libpng_filtered", "encode", "libpng_filtered"},
+    {"encode/deflate_only", "encode", "deflate_only"},
+    {"parallel/ours(wall)", "encode", "ours_parallel", TMeasure::Wall, true},
+    {"bytes/libpng", "encode", "libpng", TMeasure::Size},
+    {"draw/memcpy", "draw", "memcpy"}};
 
 int ColumnWidth(const TRatioColumn& Column) {
   return static_cast<int>(Column.Title.size()) + 2;
@@ -64,11 +68,15 @@ void TRatioReporter::ReportRuns(const std::vector<Run>& Runs) {
     if (One.error_occurred || One.iterations <= 0 || (One.run_type != Run::RT_Iteration && !Median))
       continue;
     TCaseTotals& Totals = FTotals[One.run_name.function_name];
-    const double Seconds = One.cpu_accumulated_time / static_cast<double>(One.iterations);
-    if (Median)
-      Totals.MedianCpuSecondsPerIteration = Seconds;
-    else
-      Totals.CpuSecondsPerIteration.push_back(Seconds);
+    const auto Iterations = static_cast<double>(One.iterations);
+    for (auto [Times, Seconds] : {std::pair{&Totals.Cpu, One.cpu_accumulated_time / Iterations},
+                                  std::pair{&Totals.Wall, One.real_accumulated_time / Iterations}})
+      if (Median)
+        Times->Median = Seconds;
+      else
+        Times->PerRepetition.push_back(Seconds);
+    for (const auto& [Name, Counter] : One.counters)
+      Totals.Counters[Name] = Counter.value;
     if (const auto Bytes = One.counters.find("bytes"); Bytes != One.counters.end())
       Totals.Bytes = Bytes->second.value;
   }
@@ -83,18 +91,19 @@ void TRatioReporter::Finalize() {
 }
 
 // The median over the repetitions (of an even count, the mean of the middle two).
-double TRatioReporter::SecondsPerIteration(const std::string& Case) const {
+double TRatioReporter::SecondsPerIteration(const std::string& Case, bool Wall) const {
   const auto Found = FTotals.find(Case);
   if (Found == FTotals.end())
     return 0;
-  if (Found->second.MedianCpuSecondsPerIteration > 0)
-    return Found->second.MedianCpuSecondsPerIteration;
-  if (Found->second.CpuSecondsPerIteration.empty())
+  const TTimes& Times = Wall ? Found->second.Wall : Found->second.Cpu;
+  if (Times.Median > 0)
+    return Times.Median;
+  if (Times.PerRepetition.empty())
     return 0;
-  std::vector<double> Times = Found->second.CpuSecondsPerIteration;
-  std::sort(Times.begin(), Times.end());
-  const size_t Middle = Times.size() / 2;
-  return Times.size() % 2 != 0 ? Times[Middle] : (Times[Middle - 1] + Times[Middle]) / 2;
+  std::vector<double> Sorted = Times.PerRepetition;
+  std::sort(Sorted.begin(), Sorted.end());
+  const size_t Middle = Sorted.size() / 2;
+  return Sorted.size() % 2 != 0 ? Sorted[Middle] : (Sorted[Middle - 1] + Sorted[Middle]) / 2;
 }
 
 double TRatioReporter::OutputBytes(const std::string& Case) const {
@@ -114,6 +123,22 @@ void TRatioReporter::PrintRatios(std::ostream& Out) const {
   for (const TImageKind& Kind : ScaleImageKinds())
     PrintImageRow(Out, Kind.Name);
   PrintScaleRatio(Out);
+  PrintSizesByLevel(Out);
+}
+
+// Our segmented stream's size over zlib's single stream's, level by level.
+void TRatioReporter::PrintSizesByLevel(std::ostream& Out) const {
+  for (const TImageKind& Kind : BenchImageKinds()) {
+    const auto Found = FTotals.find(CaseName("encode", "sizes_by_level", Kind.Name));
+    if (Found == FTotals.end() || Found->second.Counters.empty())
+      continue;
+    Out << "stream size ours/deflate_only by level, " << Kind.Name << ":";
+    for (int Level = 1; Level <= 9; ++Level)
+      if (const auto Ratio = Found->second.Counters.find("l" + std::to_string(Level));
+          Ratio != Found->second.Counters.end())
+        Out << " " << Level << ":" << std::fixed << std::setprecision(4) << Ratio->second;
+    Out << "\n";
+  }
 }
 
 // Our decode time per pixel of each large image over that of its small twin.
@@ -142,9 +167,13 @@ void TRatioReporter::PrintImageRow(std::ostream& Out, const std::string& Image) 
   for (const TRatioColumn& Column : RatioColumns) {
     const std::string Ours = CaseName(Column.Operation, "ours", Image);
     const std::string Peer = CaseName(Column.Operation, Column.Peer, Image);
-    Texts.push_back(Column.BySize
-                        ? RatioText(OutputBytes(Ours), OutputBytes(Peer))
-                        : RatioText(SecondsPerIteration(Ours), SecondsPerIteration(Peer)));
+    const bool Wall = Column.Measure == TMeasure::Wall;
+    double Mine = SecondsPerIteration(Ours, Wall), Theirs = SecondsPerIteration(Peer, Wall);
+    if (Column.Measure == TMeasure::Size) {
+      Mine = OutputBytes(Ours);
+      Theirs = OutputBytes(Peer);
+    }
+    Texts.push_back(Column.PeerOverOurs ? RatioText(Theirs, Mine) : RatioText(Mine, Theirs));
     AnyRatio = AnyRatio || Texts.back() != "-";
   }
   if (!AnyRatio)

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-// Passes every report on to the display reporter it wraps and keeps, per case, the CPU time per
-// iteration of each repetition and the output size, to print the ratios of the medians when the
-// run is over.
+// Passes every report on to the display reporter it wraps and keeps, per case, the CPU and wall
+// time per iteration of each repetition, the output size and the counters, to print the ratios of
+// the medians when the run is over.
 class TRatioReporter : public benchmark::BenchmarkReporter {
 public:
   explicit TRatioReporter(std::unique_ptr<benchmark::BenchmarkReporter> Display);
@@ -24,17 +24,24 @@ public:
   void Finalize() override;
 
 private:
+  // Seconds per iteration of each repetition, and their median as the library reported it, if
+  // it did.
+  struct TTimes {
+    std::vector<double> PerRepetition;
+    double Median = 0;
+  };
   struct TCaseTotals {
-    std::vector<double> CpuSecondsPerIteration; // one a repetition
-    double MedianCpuSecondsPerIteration = 0;    // as the library reported it, if it did
+    TTimes Cpu, Wall;
     double Bytes = 0;
+    std::map<std::string, double> Counters;
   };
 
-  double SecondsPerIteration(const std::string& Case) const;
+  double SecondsPerIteration(const std::string& Case, bool Wall = false) const;
   double OutputBytes(const std::string& Case) const;
   void PrintRatios(std::ostream& Out) const;
   void PrintImageRow(std::ostream& Out, const std::string& Image) const;
   void PrintScaleRatio(std::ostream& Out) const;
+  void PrintSizesByLevel(std::ostream& Out) const;
 
   std::unique_ptr<benchmark::BenchmarkReporter> FDisplay;
   std::map<std::string, TCaseTotals> FTotals;

@@ -283,12 +283,9 @@ void TChunkIDAT::DecodeAdam7(TReadState& State) {
   State.PrepareGroup(RowByteCount);
   for (int Pass = 0; Pass < 7; ++Pass) {
     const TAdam7Pass& P = Adam7Passes[Pass];
-    const int32_t Columns =
-        std::max(0, (DecodeWidth - P.StartColumn + P.ColumnStep - 1) / P.ColumnStep);
-    const auto Rows =
-        static_cast<uint32_t>(std::max(0, (DecodeHeight - P.StartRow + P.RowStep - 1) / P.RowStep));
+    const auto Rows = static_cast<uint32_t>(P.Rows(DecodeHeight));
     RowByteCount = static_cast<uint32_t>(
-        RowSizeForPixels(Columns, HeaderChunk->ColorType, HeaderChunk->BitDepth));
+        RowSizeForPixels(P.Columns(DecodeWidth), HeaderChunk->ColorType, HeaderChunk->BitDepth));
     if (RowByteCount == 0)
       continue;
     const bool Complete = DecodeRowsInGroups(State, Rows, [&](uint32_t k, const uint8_t* Bytes) {

@@ -1,10 +1,14 @@
 // The image-data writer: rows encoded from the image memory into PNG sample layout, gamma undone
-// on colour samples, a filter chosen per row, one deflate stream cut into IDAT chunks.
+// on colour samples, a filter chosen per row, one deflate stream (compressed in segments on
+// several threads where it is large) cut into IDAT chunks.
 #include "png/pngfilter.h"
 #include "png/pngframe.h"
+#include "png/pngsegdeflate.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <optional>
 
 namespace {
 
@@ -32,8 +36,8 @@ void PackRgb8(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8
   PutRgb<1>(Inverse, Dib + 3 * C, Raw + 3 * K);
 }
 
-void PackRgb16(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t*,
-               uint8_t* Raw, int32_t K) {
+void PackRgb16(const uint8_t* Inverse, const uint8_t* Dib, int32_t C, const uint8_t*, uint8_t* Raw,
+               int32_t K) {
   PutRgb<2>(Inverse, Dib + 3 * C, Raw + 6 * K);
 }
 
@@ -100,6 +104,81 @@ void WriteDataChunk(TStream& Stream, const uint8_t* Bytes, uint32_t Count) {
   Stream.WriteBuffer(&Crc, 4);
 }
 
+std::unique_ptr<uint8_t[]> NewOutputBuffer(size_t Size) {
+  std::unique_ptr<uint8_t[]> Buffer(new (std::nothrow) uint8_t[Size]);
+  if (!Buffer)
+    RaiseZlibError(Z_MEM_ERROR);
+  return Buffer;
+}
+
+// Cuts the compressed stream into IDAT chunks, every one but the last ChunkSize bytes. The
+// buffer starts at the size the data was expected to compress to at most; data that needs more
+// (the estimate is only that) grows it to a whole chunk rather than cutting a short one.
+class TDataChunkWriter {
+public:
+  TDataChunkWriter(TStream& To, uint32_t MaxChunkSize, uint64_t ExpectedBytes)
+      : Stream(To), ChunkSize(MaxChunkSize),
+        Capacity(static_cast<uint32_t>(std::min<uint64_t>(ChunkSize, ExpectedBytes))),
+        Buffer(NewOutputBuffer(Capacity)) {}
+
+  void Append(const uint8_t* Bytes, size_t Count) {
+    while (Count > 0) {
+      if (Filled == Capacity)
+        MakeRoom();
+      const auto Step = static_cast<uint32_t>(std::min<size_t>(Count, Capacity - Filled));
+      std::memcpy(Buffer.get() + Filled, Bytes, Step);
+      Filled += Step;
+      Bytes += Step;
+      Count -= Step;
+    }
+  }
+
+  void Finish() {
+    if (Filled > 0)
+      WriteDataChunk(Stream, Buffer.get(), Filled);
+  }
+
+private:
+  void MakeRoom() {
+    if (Capacity < ChunkSize) {
+      const auto Grown =
+          static_cast<uint32_t>(std::min<uint64_t>(ChunkSize, uint64_t{Capacity} * 2));
+      std::unique_ptr<uint8_t[]> Larger = NewOutputBuffer(Grown);
+      std::memcpy(Larger.get(), Buffer.get(), Filled);
+      Buffer = std::move(Larger);
+      Capacity = Grown;
+      return;
+    }
+    WriteDataChunk(Stream, Buffer.get(), Filled);
+    Filled = 0;
+  }
+
+  TStream& Stream;
+  uint32_t ChunkSize;
+  uint32_t Capacity;
+  std::unique_ptr<uint8_t[]> Buffer;
+  uint32_t Filled = 0;
+};
+
+// The bytes the filtered rows take, filter bytes included: what the deflate stream holds.
+uint64_t FilteredImageBytes(const TChunkIHDR& H, uint8_t Interlace, uint8_t SampleBits) {
+  const auto Width = static_cast<int32_t>(H.Width), Height = static_cast<int32_t>(H.Height);
+  const auto PassBytes = [&](int32_t Columns, int32_t Rows) {
+    const int32_t RowBytes = RowSizeForPixels(Columns, H.ColorType, SampleBits);
+    return RowBytes == 0
+               ? 0
+               : (uint64_t{static_cast<uint32_t>(RowBytes)} + 1) * static_cast<uint32_t>(Rows);
+  };
+  if (Width <= 0 || Height <= 0)
+    return 0;
+  if (Interlace == 0)
+    return PassBytes(Width, Height);
+  uint64_t Total = 0;
+  for (const TAdam7Pass& P : Adam7Passes)
+    Total += PassBytes(P.Columns(Width), P.Rows(Height));
+  return Total;
+}
+
 } // namespace
 
 int RepeatScore(const uint8_t* Row, uint32_t Count) {
@@ -111,16 +190,16 @@ int RepeatScore(const uint8_t* Row, uint32_t Count) {
 
 // What one write carries from row to row.
 struct TChunkIDAT::TWriteState {
-  TStream& Stream;
-  ZlibStream Zlib;
-  uint32_t OutputSize = 0;
+  TDataChunkWriter Chunks;
+  std::optional<TSegmentedDeflater> Deflater;
   TPixelPack Pack = nullptr;
   int SampleBits = 0;
   uint8_t Filters = 0;
   std::vector<uint8_t> RawRow;
   std::vector<uint8_t> Candidates[5]; // Candidates[0]: the previous raw row, then this one
 
-  explicit TWriteState(TStream& To) : Stream(To) {}
+  TWriteState(TStream& To, uint32_t ChunkSize, uint64_t ExpectedBytes)
+      : Chunks(To, ChunkSize, ExpectedBytes) {}
 };
 
 bool TChunkIDAT::SaveChunk(TStream& Stream) {
@@ -134,9 +213,13 @@ bool TChunkIDAT::SaveChunk(TStream& Stream) {
   DecodeWidth = static_cast<int32_t>(H.Width);
   DecodeHeight = static_cast<int32_t>(H.Height);
 
-  TWriteState State(Stream);
   // A 2-bit image is held, and so packed, as 4 bits per pixel.
-  State.SampleBits = H.BitDepth == 2 ? 4 : H.BitDepth;
+  const uint8_t SampleBits = H.BitDepth == 2 ? 4 : H.BitDepth;
+  const uint64_t Filtered = FilteredImageBytes(H, Interlace, SampleBits);
+  // No chunk is larger than all the data could compress to, so a huge setting costs nothing.
+  TWriteState State(Stream, OwnerImage()->GetMaxDataChunkSize(),
+                    compressBound(static_cast<uLong>(std::min<uint64_t>(Filtered, UINT32_MAX))));
+  State.SampleBits = SampleBits;
   State.Pack = PackerFor(H.ColorType, State.SampleBits);
   State.Filters = OwnerImage()->GetRowFilters();
   RowByteCount = static_cast<uint32_t>(
@@ -149,27 +232,26 @@ bool TChunkIDAT::SaveChunk(TStream& Stream) {
   for (int t = 1; t < 5; ++t)
     if ((State.Filters & (1 << t)) != 0)
       State.Candidates[t].assign(RowByteCount, 0);
+  State.Deflater.emplace(
+      OwnerImage()->ZlibLevel, Filtered, DeflateSegmentBytes, OwnerImage()->GetEncodeThreads(),
+      [&State](const uint8_t* Bytes, size_t Count) { State.Chunks.Append(Bytes, Count); });
 
-  // No chunk is larger than all the data could compress to, so a huge setting costs nothing.
-  const uint64_t Filtered = (uint64_t{RowByteCount} + 1) * H.Height;
-  State.OutputSize = static_cast<uint32_t>(
-      std::min<uint64_t>(OwnerImage()->GetMaxDataChunkSize(), compressBound(static_cast<uLong>(Filtered))));
-  BeginDeflate(Stream, OwnerImage()->ZlibLevel, static_cast<int32_t>(State.OutputSize), State.Zlib);
   if (DecodeWidth > 0 && DecodeHeight > 0) {
     if (Interlace == 0)
       WriteRowsNonInterlaced(State);
     else
       WriteRowsAdam7(State);
   }
-  FinishCompressedData(State);
+  State.Deflater->Finish();
+  State.Chunks.Finish();
   return true;
 }
 
 void TChunkIDAT::WriteRowsNonInterlaced(TWriteState& State) {
   const TChunkIHDR& H = *HeaderChunk;
   const uint8_t* Inverse = OwnerImage()->InverseGammaLut.data();
-  const bool Packed = State.Pack == PackPacked<1> || State.Pack == PackPacked<4> ||
-                      State.Pack == PackPacked<8>;
+  const bool Packed =
+      State.Pack == PackPacked<1> || State.Pack == PackPacked<4> || State.Pack == PackPacked<8>;
   for (uint32_t Y = 0; Y < H.Height; ++Y) {
     const uint8_t* Dib = H.ImageRow(Y);
     const uint8_t* Alpha = H.AlphaPlane != nullptr ? H.AlphaRow(Y) : nullptr;
@@ -187,10 +269,8 @@ void TChunkIDAT::WriteRowsAdam7(TWriteState& State) {
   const TChunkIHDR& H = *HeaderChunk;
   const uint8_t* Inverse = OwnerImage()->InverseGammaLut.data();
   for (const TAdam7Pass& P : Adam7Passes) {
-    const int32_t Columns =
-        std::max(0, (DecodeWidth - P.StartColumn + P.ColumnStep - 1) / P.ColumnStep);
-    RowByteCount = static_cast<uint32_t>(
-        RowSizeForPixels(Columns, H.ColorType, static_cast<uint8_t>(State.SampleBits)));
+    RowByteCount = static_cast<uint32_t>(RowSizeForPixels(P.Columns(DecodeWidth), H.ColorType,
+                                                          static_cast<uint8_t>(State.SampleBits)));
     std::fill_n(State.Candidates[0].begin(), RowByteCount, uint8_t{0});
     if (RowByteCount == 0)
       continue;
@@ -208,8 +288,8 @@ void TChunkIDAT::WriteRowsAdam7(TWriteState& State) {
 
 void TChunkIDAT::WriteRow(TWriteState& State) {
   const uint8_t Filter = ChooseRowFilter(State);
-  CompressRowBytes(State, &Filter, 1);
-  CompressRowBytes(State, State.Candidates[Filter].data(), RowByteCount);
+  State.Deflater->Write(&Filter, 1);
+  State.Deflater->Write(State.Candidates[Filter].data(), RowByteCount);
 }
 
 uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
@@ -251,71 +331,4 @@ uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
     }
   }
   return Best > 0 ? Chosen : 0;
-}
-
-// The output buffer starts at the size the data was expected to compress to at most; data
-// that needs more (the estimate is only that) grows it to a whole chunk rather than cutting a
-// short one, so that every chunk but the last is full.
-void TChunkIDAT::EmptyFullOutput(TWriteState& State) {
-  z_stream& Z = State.Zlib.ZLib;
-  const uint32_t ChunkSize = OwnerImage()->GetMaxDataChunkSize();
-  if (State.OutputSize < ChunkSize) {
-    const auto Grown =
-        static_cast<uint32_t>(std::min<uint64_t>(ChunkSize, uint64_t{State.OutputSize} * 2));
-    std::unique_ptr<uint8_t[]> Buffer(new (std::nothrow) uint8_t[Grown]);
-    if (!Buffer)
-      RaiseZlibError(Z_MEM_ERROR);
-    std::memcpy(Buffer.get(), State.Zlib.WorkBuffer.get(), State.OutputSize);
-    State.Zlib.WorkBuffer = std::move(Buffer);
-    State.Zlib.WorkBufferSize = static_cast<int32_t>(Grown);
-    Z.next_out = State.Zlib.WorkBuffer.get() + State.OutputSize;
-    Z.avail_out = Grown - State.OutputSize;
-    State.OutputSize = Grown;
-    return;
-  }
-  WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), State.OutputSize);
-  Z.next_out = State.Zlib.WorkBuffer.get();
-  Z.avail_out = State.OutputSize;
-}
-
-// Every deflate result is checked: an error raises, and a call that makes no progress is never
-// repeated.
-void TChunkIDAT::CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count) {
-  z_stream& Z = State.Zlib.ZLib;
-  Z.next_in = const_cast<Bytef*>(Bytes);
-  Z.avail_in = Count;
-  while (Z.avail_in > 0) {
-    const uInt InBefore = Z.avail_in;
-    const uInt OutBefore = Z.avail_out;
-    const int Result = deflate(&Z, Z_NO_FLUSH);
-    if (Result < 0)
-      RaiseZlibError(Result);
-    if (Z.avail_out == 0) {
-      EmptyFullOutput(State);
-    } else if (Z.avail_in == InBefore && Z.avail_out == OutBefore) {
-      RaiseZlibError(Z_BUF_ERROR);
-    }
-  }
-}
-
-void TChunkIDAT::FinishCompressedData(TWriteState& State) {
-  z_stream& Z = State.Zlib.ZLib;
-  Z.next_in = nullptr;
-  Z.avail_in = 0;
-  for (;;) {
-    const uInt OutBefore = Z.avail_out;
-    const int Result = deflate(&Z, Z_FINISH);
-    if (Result < 0)
-      RaiseZlibError(Result);
-    if (Result == Z_STREAM_END)
-      break;
-    if (Z.avail_out == 0) {
-      EmptyFullOutput(State);
-    } else if (Z.avail_out == OutBefore) {
-      RaiseZlibError(Z_BUF_ERROR);
-    }
-  }
-  const uint32_t Pending = State.OutputSize - Z.avail_out;
-  if (Pending > 0)
-    WriteDataChunk(State.Stream, State.Zlib.WorkBuffer.get(), Pending);
 }

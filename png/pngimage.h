@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -268,9 +269,6 @@ private:
   void WriteRowsAdam7(TWriteState& State);
   void WriteRow(TWriteState& State);
   uint8_t ChooseRowFilter(TWriteState& State) const;
-  void CompressRowBytes(TWriteState& State, const uint8_t* Bytes, uint32_t Count);
-  void EmptyFullOutput(TWriteState& State);
-  void FinishCompressedData(TWriteState& State);
 };
 
 // The score the writer ranks filter candidates by: positions j from 2 on whose byte repeats one
@@ -280,6 +278,14 @@ int RepeatScore(const uint8_t* Row, uint32_t Count);
 // The Adam7 passes: starting row and column, row and column increments.
 struct TAdam7Pass {
   int StartRow, StartColumn, RowStep, ColumnStep;
+
+  // The pass's pixels across an image Width wide, and its rows down one Height high.
+  int32_t Columns(int32_t Width) const {
+    return std::max(0, (Width - StartColumn + ColumnStep - 1) / ColumnStep);
+  }
+  int32_t Rows(int32_t Height) const {
+    return std::max(0, (Height - StartRow + RowStep - 1) / RowStep);
+  }
 };
 extern const TAdam7Pass Adam7Passes[7];
 
@@ -498,6 +504,14 @@ constexpr uint8_t AllRowFilters = pfNone | pfSub | pfUp | pfAverage | pfPaeth;
 constexpr uint32_t MinDataChunkSize = 65535;
 constexpr uint32_t MaxDataChunkSizeLimit = 0x7FFFFFFF;
 
+// The threads a save compresses image data on. An image's own setting wins where it has one;
+// the process-wide one starts at the number of cores. Either way at most MaxEncodeThreads, and
+// the file written is the same for every count.
+constexpr unsigned MaxEncodeThreads = 16;
+unsigned DefaultEncodeThreads();
+// 0 goes back to the number of cores.
+void SetDefaultEncodeThreads(unsigned Count);
+
 // The PNG image as a graphic of the picture framework: the list of its chunks, the gamma
 // tables, and the writer's settings. The header chunk, always first when there is one, owns the
 // pixels.
@@ -588,6 +602,10 @@ public:
   uint32_t GetMaxDataChunkSize() const { return FMaxDataChunkSize; }
   // Clamped to 65535 .. 2^31 - 1.
   void SetMaxDataChunkSize(uint32_t Value);
+  // The image's own thread count, or the process-wide one where it has none.
+  unsigned GetEncodeThreads() const;
+  // 0 follows the process-wide setting; above MaxEncodeThreads is MaxEncodeThreads.
+  void SetEncodeThreads(unsigned Count);
 
   std::array<uint8_t, 256> GammaLut{};
   std::array<uint8_t, 256> InverseGammaLut{};
@@ -606,6 +624,7 @@ private:
   uint8_t FRowFilters = pfSub;
   uint32_t FMaxDataChunkSize = MinDataChunkSize;
   uint8_t FInterlaceKind = 0;
+  unsigned FEncodeThreads = 0;
 };
 
 // Fills a header from a bitmap's description and copies the bitmap's pixels into its new image

@@ -84,6 +84,14 @@ void TPNGObject::SetMaxDataChunkSize(uint32_t Value) {
   FMaxDataChunkSize = std::clamp(Value, MinDataChunkSize, MaxDataChunkSizeLimit);
 }
 
+unsigned TPNGObject::GetEncodeThreads() const {
+  return FEncodeThreads == 0 ? DefaultEncodeThreads() : FEncodeThreads;
+}
+
+void TPNGObject::SetEncodeThreads(unsigned Count) {
+  FEncodeThreads = std::min(Count, MaxEncodeThreads);
+}
+
 // The copy takes over the source's gamma tables as well: its pixels and colour table are already
 // corrected, and with the source's tables it writes back what the source would.
 void TPNGObject::CopyFromPNG(TPNGObject& Source) {
@@ -92,6 +100,7 @@ void TPNGObject::CopyFromPNG(TPNGObject& Source) {
   SetInterlaceKind(Source.GetInterlaceKind());
   SetMaxDataChunkSize(Source.GetMaxDataChunkSize());
   ZlibLevel = Source.ZlibLevel;
+  FEncodeThreads = Source.FEncodeThreads;
   SetRowFilters(Source.GetRowFilters());
   Clear();
   GammaLut = Source.GammaLut;

@@ -51,6 +51,8 @@ PNG writer options (for PNG output only; unset ones keep the picture's own setti
   --no-interlace      write without interlacing (default: as loaded)
   --max-idat=N        bytes per IDAT chunk, 0..2147483647; values below 65535 are raised to
                       65535
+  --threads N         compress on N threads, 1..16 (default: one per core, shared out
+                      among the --jobs of a batch). The file is the same for every N.
 
 Exit status: 0 done; 1 a picture that fails to load or a file that cannot be opened, read or
 written; 2 a VQZ container without a usable picture; 64 a usage error. A batch exits with the
@@ -147,6 +149,11 @@ void ParseOption(const std::vector<std::string>& Args, size_t& Index, TParsed& P
   } else if (HasPrefix(Arg, "--max-idat=")) {
     Line.Writer.MaxDataChunkSize =
         static_cast<uint32_t>(ParseNumber("--max-idat", Arg.substr(11), MaxDataChunkSizeLimit));
+  } else if (IsOption(Arg, "--threads")) {
+    Line.Writer.Threads = static_cast<unsigned>(
+        ParseNumber("--threads", ValueOf(Args, Index, "--threads"), MaxEncodeThreads));
+    if (*Line.Writer.Threads == 0)
+      throw EUsageError("--threads must be at least 1");
   } else if (IsOption(Arg, "--size")) {
     Line.ThumbnailSize = static_cast<uint32_t>(
         ParseNumber("--size", ValueOf(Args, Index, "--size"), LargestThumbnailSize));

@@ -24,8 +24,9 @@ struct TWriterOptions {
   std::optional<uint8_t> Level;
   std::optional<bool> Interlace;
   std::optional<uint32_t> MaxDataChunkSize;
+  std::optional<unsigned> Threads;
 
-  bool AnyGiven() const { return Filters || Level || Interlace || MaxDataChunkSize; }
+  bool AnyGiven() const { return Filters || Level || Interlace || MaxDataChunkSize || Threads; }
 };
 
 struct TCommandLine {

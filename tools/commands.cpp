@@ -81,7 +81,8 @@ std::vector<bool> RepeatedOutputs(const std::vector<std::string>& OutPaths) {
 }
 
 int ConvertBatch(const TCommandLine& Line, std::ostream& Out, std::ostream& Err) {
-  const int Made = ForFile(Line.OutDir, Err, [&] { std::filesystem::create_directories(Line.OutDir); });
+  const int Made =
+      ForFile(Line.OutDir, Err, [&] { std::filesystem::create_directories(Line.OutDir); });
   if (Made != ExitOk)
     return Made;
   const size_t Total = Line.Files.size();
@@ -89,13 +90,18 @@ int ConvertBatch(const TCommandLine& Line, std::ostream& Out, std::ostream& Err)
   for (const std::string& In : Line.Files)
     OutPaths.push_back(BatchOutputPath(Line, In));
   const std::vector<bool> Repeated = RepeatedOutputs(OutPaths);
+  const unsigned Jobs = Line.Jobs != 0 ? Line.Jobs : DefaultJobs();
+  // Files converted side by side share the cores rather than each asking for all of them.
+  TWriterOptions Writer = Line.Writer;
+  if (!Writer.Threads)
+    Writer.Threads = std::max(1u, DefaultEncodeThreads() / Jobs);
   const auto Convert = [&](size_t Index) {
     std::ostringstream Errors;
     const int Status = ForFile(Line.Files[Index], Errors, [&] {
       if (Repeated[Index])
         throw EToolError(ExitFailed, OutPaths[Index] + " was already written in this run");
       TInputPicture Input = LoadInputPicture(Line.Files[Index]);
-      ConvertPicture(Input, Line.To, Line.Writer, OutPaths[Index]);
+      ConvertPicture(Input, Line.To, Writer, OutPaths[Index]);
     });
     return TFileOutcome{Status, Errors.str()};
   };
@@ -108,7 +114,7 @@ int ConvertBatch(const TCommandLine& Line, std::ostream& Out, std::ostream& Err)
     Converted += Outcome.Status == ExitOk ? 1 : 0;
     Highest = std::max(Highest, Outcome.Status);
   };
-  RunInOrder(Total, Line.Jobs != 0 ? Line.Jobs : DefaultJobs(), Convert, Report);
+  RunInOrder(Total, Jobs, Convert, Report);
   Out << Converted << " of " << Total << (Total == 1 ? " file" : " files") << " converted, "
       << Total - Converted << " failed" << std::endl;
   return Highest;

@@ -14,6 +14,8 @@ void ApplyWriterOptions(TPNGObject& Png, const TWriterOptions& Writer) {
     Png.SetInterlaceKind(*Writer.Interlace ? 1 : 0);
   if (Writer.MaxDataChunkSize)
     Png.SetMaxDataChunkSize(*Writer.MaxDataChunkSize);
+  if (Writer.Threads)
+    Png.SetEncodeThreads(*Writer.Threads);
 }
 
 void EncodeBitmap(TInputPicture& Input, TStream& Out) {

@@ -80,6 +80,10 @@ TEST_F(Vqzconv, UsageErrorsSayWhatIsWrong) {
       {{"convert", "a.png", "b.pam", "--jobs", "2"}, "--jobs goes with --to pam|bmp|png"},
       {{"convert", "a.png", "--to", "png", "--jobs=0"}, "--jobs must be at least 1"},
       {{"convert", "a.png", "--to", "png", "--jobs", "two"}, "--jobs wants a number, not \"two\""},
+      {{"convert", "a.png", "o.png", "--threads", "0"}, "--threads must be at least 1"},
+      {{"convert", "a.png", "o.png", "--threads=17"}, "--threads must be at most 16"},
+      {{"convert", "a.png", "--to", "bmp", "--threads=2"},
+       "the PNG writer options go with PNG output only"},
       {{"thumbnail", "a.png", "o.png", "--size", "0"}, "--size must be at least 1"},
       {{"thumbnail", "a.png", "o.png", "--size=16385"}, "--size must be at most 16384"},
       {{"convert", "a.png", "o.png", "--size", "16"}, "--size goes with thumbnail only"},
@@ -216,6 +220,7 @@ TEST_F(Vqzconv, WriterOptionsShapeThePngWritten) {
             OraclePixels(ReadFileBytes(In), Source.GammaLut));
   EXPECT_LT(Written({"--level=9", "--filters=none,sub,up,average,paeth"}).size(),
             Stored.size() / 2);
+  EXPECT_EQ(Written({"--threads", "3", "--level=0"}), Written({"--threads=1", "--level=0"}));
 }
 
 // A batch goes on after failures and claims names in input order, by a file that fails as well;
