@@ -1,13 +1,29 @@
 #include "tests/support/allocation_probe.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
-size_t Largest = 0;
-size_t UntilFailure = 0;
-long Live = 0;
+// Atomic because the writer's threads allocate and free too.
+std::atomic<size_t> Largest = 0;
+std::atomic<size_t> UntilFailure = 0;
+std::atomic<long> Live = 0;
+
+void NoteSize(size_t Size) {
+  size_t Seen = Largest.load();
+  while (Size > Seen && !Largest.compare_exchange_weak(Seen, Size)) {
+  }
+}
+
+// True for the one request that the count set by FailNthAllocation reaches.
+bool IsPlantedFailure() {
+  size_t Left = UntilFailure.load();
+  while (Left > 0 && !UntilFailure.compare_exchange_weak(Left, Left - 1)) {
+  }
+  return Left == 1;
+}
 
 } // namespace
 
@@ -28,9 +44,8 @@ long LiveAllocations() {
 }
 
 void* operator new(size_t Size) {
-  if (Size > Largest)
-    Largest = Size;
-  if (UntilFailure > 0 && --UntilFailure == 0)
+  NoteSize(Size);
+  if (IsPlantedFailure())
     throw std::bad_alloc();
   if (void* Block = std::malloc(Size == 0 ? 1 : Size)) {
     ++Live;
