@@ -161,15 +161,21 @@ TEST(SegmentedDeflate, ASinkThatRaisesStopsTheThreads) {
       EWriteError);
 }
 
-// A picture of a few segments, through the writer: the same file with one thread or several,
-// read back by us and by libpng as the picture; plain and Adam7.
-TEST(SegmentedDeflate, TheWriterWritesTheSameFileOnAnyNumberOfThreads) {
-  const uint32_t Width = 1000, Height = 760; // 2.28 MB of rows: three segments
-  const TBytes Rows = PhotoLikeBytes(size_t{Height} * (Width * 3 + 1), 4);
-  TBytes Raw = Rows;
-  for (size_t At = 0; At < Raw.size(); At += Width * 3 + 1)
+struct TPictureCase {
+  uint32_t Width, Height;
+  uint8_t Depth, ColourType, PixelBytes;
+};
+
+void ExpectSameFileOnAnyNumberOfThreads(const TPictureCase& Case) {
+  const size_t RowBytes = size_t{Case.Width} * Case.PixelBytes + 1;
+  TBytes Raw = PhotoLikeBytes(Case.Height * RowBytes, 4);
+  for (size_t At = 0; At < Raw.size(); At += RowBytes)
     Raw[At] = 0;
-  const TBytes File = TPngBuilder().Header(Width, Height, 8, COLOR_RGB).Data(Raw).End().Bytes();
+  const TBytes File = TPngBuilder()
+                          .Header(Case.Width, Case.Height, Case.Depth, Case.ColourType)
+                          .Data(Raw)
+                          .End()
+                          .Bytes();
   for (const uint8_t Interlace : {0, 1}) {
     TPNGObject Image;
     LoadBytes(Image, File);
@@ -186,6 +192,15 @@ TEST(SegmentedDeflate, TheWriterWritesTheSameFileOnAnyNumberOfThreads) {
     EXPECT_EQ(OurPixels(Back), OurPixels(Image));
     EXPECT_EQ(OraclePixels(One, Back.GammaLut), OurPixels(Image));
   }
+}
+
+// Pictures of a few segments, through the writer: the same file with one thread or several,
+// read back by us and by libpng as the picture; plain and Adam7. Both have a little over 2 MiB
+// of rows, three segments; the one four pixels wide has an empty second pass when interlaced.
+TEST(SegmentedDeflate, TheWriterWritesTheSameFileOnAnyNumberOfThreads) {
+  for (const TPictureCase& Case :
+       {TPictureCase{1000, 760, 8, COLOR_RGB, 3}, TPictureCase{4, 65535, 16, COLOR_RGBALPHA, 8}})
+    ExpectSameFileOnAnyNumberOfThreads(Case);
 }
 
 // The image's own count wins; without one the process-wide count holds, which 0 resets to the
