@@ -1,5 +1,7 @@
-// libFuzzer target: PNG streams. Built twice: plain, and structure-aware, where every mutation
-// has its chunk CRCs set right so that it reaches the image data, palette and text code.
+// libFuzzer target: PNG streams. Built plain, and structure-aware, where every mutation has its
+// chunk CRCs set right so that it reaches the image data, palette and text code; each either
+// through our codec alone or against libpng, pixel for pixel.
+#include "fuzz/differential.h"
 #include "fuzz/harness.h"
 #include "png/pngimage.h"
 
@@ -14,7 +16,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+#ifdef VQZ_FUZZ_AGAINST_LIBPNG
+  FuzzPngAgainstLibpng(Data, Size);
+#else
   FuzzPng(Data, Size);
+#endif
   return 0;
 }
 

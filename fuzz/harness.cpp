@@ -40,20 +40,14 @@ uint32_t LittleEndian32(const uint8_t* Bytes) {
   return uint32_t{Bytes[3]} << 24 | uint32_t{Bytes[2]} << 16 | uint32_t{Bytes[1]} << 8 | Bytes[0];
 }
 
-// The pixels a PNG stream's first chunk declares, if it is a header.
-uint64_t DeclaredPngPixels(const uint8_t* Data, size_t Size) {
-  if (Size < 24 || std::memcmp(Data + 12, "IHDR", 4) != 0)
-    return 0;
-  return uint64_t{BigEndian32(Data + 16)} * BigEndian32(Data + 20);
-}
-
 uint64_t DeclaredBitmapPixels(const uint8_t* Data, size_t Size) {
   if (Size < 26)
     return 0;
   if (LittleEndian32(Data + 14) == 12)
     return uint64_t{uint16_t(Data[18] | Data[19] << 8)} * uint16_t(Data[20] | Data[21] << 8);
   const auto Height = static_cast<int32_t>(LittleEndian32(Data + 22));
-  return uint64_t{LittleEndian32(Data + 18)} * static_cast<uint64_t>(Height < 0 ? -int64_t{Height} : Height);
+  return uint64_t{LittleEndian32(Data + 18)} *
+         static_cast<uint64_t>(Height < 0 ? -int64_t{Height} : Height);
 }
 
 TMemoryStream& Filled(TMemoryStream& Stream, const uint8_t* Data, size_t Size) {
@@ -178,14 +172,22 @@ void FuzzContainer(const uint8_t* Data, size_t Size) {
   std::remove(Path.c_str());
 }
 
+uint64_t DeclaredPngPixels(const uint8_t* Data, size_t Size) {
+  if (Size < 24 || std::memcmp(Data + 12, "IHDR", 4) != 0)
+    return 0;
+  return uint64_t{BigEndian32(Data + 16)} * BigEndian32(Data + 20);
+}
+
 size_t FixPngCrcs(uint8_t* Data, size_t Size) {
   for (size_t At = 8; At + 12 <= Size;) {
     const uint64_t Length = BigEndian32(Data + At);
     if (At + 12 + Length > Size)
       break;
-    const uint32_t Crc = UpdateCrc32(0xFFFFFFFFu, Data + At + 4, static_cast<int32_t>(Length + 4)) ^ 0xFFFFFFFFu;
+    const uint32_t Crc =
+        UpdateCrc32(0xFFFFFFFFu, Data + At + 4, static_cast<int32_t>(Length + 4)) ^ 0xFFFFFFFFu;
     for (int Index = 0; Index < 4; ++Index)
-      Data[At + 8 + Length + static_cast<size_t>(Index)] = static_cast<uint8_t>(Crc >> (24 - 8 * Index));
+      Data[At + 8 + Length + static_cast<size_t>(Index)] =
+          static_cast<uint8_t>(Crc >> (24 - 8 * Index));
     At += 12 + Length;
   }
   return Size;

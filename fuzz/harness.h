@@ -8,6 +8,8 @@
 // Images declaring more pixels than this are passed over: the fuzzer's memory limit, not the
 // codec's, would end the run. The codec's own limits are tested at full size in the suite.
 constexpr uint64_t MaxFuzzedPixels = uint64_t{1} << 20;
+// The pixels a PNG stream's first chunk declares, if it is a header; else 0.
+uint64_t DeclaredPngPixels(const uint8_t* Data, size_t Size);
 
 // A finding aborts: an exception outside the expected classes, or a second load that differs.
 // PNG: load; on success draw, convert to a bitmap, read every pixel, save, load again.

@@ -1,5 +1,6 @@
 // Every saved fuzz finding, and every seed, goes through the fuzz targets' own harness in the
 // normal builds: a finding aborts the test.
+#include "fuzz/differential.h"
 #include "fuzz/harness.h"
 #include "tests/png/png_builder.h"
 #include "tests/png/pngsuite_support.h"
@@ -9,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace {
@@ -43,6 +45,48 @@ TEST(FuzzReplay, BitmapFindingsAndSeeds) {
 
 TEST(FuzzReplay, ContainerFindingsAndSeeds) {
   EXPECT_GE(Replay({"fuzz/regressions/vqz", "fuzz/seeds/vqz"}, FuzzContainer), 4);
+}
+
+void ExpectAgreementWithLibpng(const uint8_t* Data, size_t Size) {
+  const TDifferential Result = CompareWithLibpng(Data, Size);
+  EXPECT_NE(Result.Agreement, TAgreement::Finding) << Result.What;
+}
+
+// Every saved finding of the differential target, and every other PNG input we keep: libpng and
+// we agree, or differ as fuzz/DIFFERENCES.md lists.
+TEST(FuzzReplay, AgreesWithLibpngOrDiffersAsListed) {
+  EXPECT_GT(Replay({"fuzz/regressions/png_vs_libpng", "fuzz/regressions/png", "fuzz/seeds/png",
+                    PngSuiteDir()},
+                   ExpectAgreementWithLibpng),
+            170);
+}
+
+// The name of a listed difference from the name of its file: "wrong-crc-of-an-ancillary-chunk"
+// or, for one case of it, "header-libpng-refuses--zero-width".
+std::string DifferenceNamed(const std::filesystem::path& File) {
+  std::string Name = File.stem().string();
+  Name = Name.substr(0, Name.find("--"));
+  for (char& Letter : Name)
+    Letter = Letter == '-' ? ' ' : static_cast<char>(std::tolower(Letter));
+  return Name;
+}
+
+// Each listed difference has its smallest files, and the harness tells it in each by the file's
+// structure, in the direction listed.
+TEST(FuzzReplay, TellsEachListedDifferenceInItsSmallestFiles) {
+  int Files = 0;
+  for (const auto& Entry : std::filesystem::directory_iterator("fuzz/differences")) {
+    if (Entry.path().extension() != ".png")
+      continue;
+    const TBytes Bytes = ReadFileBytes(Entry.path().string());
+    TDifferential Result = CompareWithLibpng(Bytes.data(), Bytes.size());
+    std::transform(Result.What.begin(), Result.What.end(), Result.What.begin(),
+                   [](char Letter) { return static_cast<char>(std::tolower(Letter)); });
+    EXPECT_EQ(Result.Agreement, TAgreement::Listed) << Entry.path();
+    EXPECT_EQ(Result.What, DifferenceNamed(Entry.path()));
+    ++Files;
+  }
+  EXPECT_GE(Files, 14);
 }
 
 // The filtered size of an Adam7 image of the format: each pass's rows, a filter byte each.

@@ -1,6 +1,7 @@
 // The PngSuite corpus and what libpng, our oracle, makes of its files.
 #pragma once
 
+#include "fuzz/libpng_oracle.h"
 #include "png/pngimage.h"
 #include "tests/support/testfiles.h"
 
@@ -8,25 +9,11 @@
 #include <string>
 #include <vector>
 
-using TBytes = std::vector<uint8_t>;
-
 // The corpus directory (relative to the project root, where the tests run), and its file names
 // in order: the valid files, or
 // the damaged ones (named x...).
 std::string PngSuiteDir();
 std::vector<std::string> SuiteFiles(bool Damaged = false);
-
-// Every pixel as a comparable value: indexed images give index | alpha << 24, true-colour
-// images blue | green << 8 | red << 16 | alpha << 24, each reduced as our image memory holds
-// it (high bytes of 16-bit samples, 2-bit grey times 5, gamma on colour samples).
-using TPixels = std::vector<uint32_t>;
-
-// What libpng decodes from the file, reduced that way with our gamma table.
-TPixels OraclePixels(const TBytes& File, const std::array<uint8_t, 256>& Gamma);
-// What libpng decodes from the file as 8-bit RGBA: everything expanded, no gamma.
-TBytes OracleRgba(const TBytes& File);
-// What our image memory holds.
-TPixels OurPixels(const TPNGObject& Image);
 
 struct TParsedChunk {
   std::string Type;
