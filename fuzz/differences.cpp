@@ -1,5 +1,7 @@
 #include "fuzz/differences.h"
 
+#include "png/pnginflater.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -32,6 +34,8 @@ struct TFileStructure {
   // The index of the first chunk after those our reader needs: the one where the zlib stream
   // ends or its last row is complete, whichever comes first.
   size_t DataChunksEnd = 0;
+  // zlib's text for the damage it found in the image data, if any.
+  std::string DataError;
 };
 
 uint32_t BigEndian32(const uint8_t* Bytes) {
@@ -125,13 +129,16 @@ void Inflate(TFileStructure& Structure, size_t Limit) {
   }
   Output.resize(Kept == Limit ? Limit : Limit - Stream.avail_out);
   Structure.DataStreamEnds = Result == Z_STREAM_END;
+  if (Result == Z_DATA_ERROR && Stream.msg != nullptr)
+    Structure.DataError = Stream.msg;
   if (Structure.DataChunksEnd == 0)
     Structure.DataChunksEnd = static_cast<size_t>(Chunk - Structure.Chunks.begin());
   inflateEnd(&Stream);
 }
 
 TFileStructure StructureOf(const TBytes& File) {
-  TFileStructure Structure{ChunksOf(File), std::nullopt, {}};
+  TFileStructure Structure;
+  Structure.Chunks = ChunksOf(File);
   Structure.Header = HeaderOf(Structure.Chunks);
   if (Structure.Header && Structure.Header->Interlace <= 1 &&
       RowSizeForPixels(1, Structure.Header->ColourType, Structure.Header->Depth) > 0)
@@ -212,7 +219,20 @@ bool HasADamagedIdatChunkAfterTheData(const TFileStructure& File) {
   return false;
 }
 
+// ISA-L takes a Huffman code that does not fill its code space, where zlib refuses the code set;
+// under zlib's inflater we refuse such a stream too.
+bool HasACodeSetOnlyIsalTakes(const TFileStructure& File) {
+  static const std::string CodeSetErrors[] = {
+      "invalid distances set", "invalid literal/lengths set", "invalid code lengths set"};
+  return ImageInflaterInUse() == ikIsal &&
+         std::find(std::begin(CodeSetErrors), std::end(CodeSetErrors), File.DataError) !=
+             std::end(CodeSetErrors);
+}
+
 const TListedDifference LibpngRefusals[] = {
+    {"Huffman code set that ISA-L takes", "invalid distances set", HasACodeSetOnlyIsalTakes},
+    {"Huffman code set that ISA-L takes", "invalid literal/lengths set", HasACodeSetOnlyIsalTakes},
+    {"Huffman code set that ISA-L takes", "invalid code lengths set", HasACodeSetOnlyIsalTakes},
     {"wrong CRC of an IDAT chunk after the image data", "IDAT: CRC error",
      HasADamagedIdatChunkAfterTheData},
     {"filter type above 4", "bad adaptive filter value", HasFilterTypeAbove4},

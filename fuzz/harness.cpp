@@ -40,16 +40,6 @@ uint32_t LittleEndian32(const uint8_t* Bytes) {
   return uint32_t{Bytes[3]} << 24 | uint32_t{Bytes[2]} << 16 | uint32_t{Bytes[1]} << 8 | Bytes[0];
 }
 
-uint64_t DeclaredBitmapPixels(const uint8_t* Data, size_t Size) {
-  if (Size < 26)
-    return 0;
-  if (LittleEndian32(Data + 14) == 12)
-    return uint64_t{uint16_t(Data[18] | Data[19] << 8)} * uint16_t(Data[20] | Data[21] << 8);
-  const auto Height = static_cast<int32_t>(LittleEndian32(Data + 22));
-  return uint64_t{LittleEndian32(Data + 18)} *
-         static_cast<uint64_t>(Height < 0 ? -int64_t{Height} : Height);
-}
-
 TMemoryStream& Filled(TMemoryStream& Stream, const uint8_t* Data, size_t Size) {
   Stream.WriteBuffer(Data, static_cast<int64_t>(Size));
   Stream.SetPosition(0);
@@ -176,6 +166,16 @@ uint64_t DeclaredPngPixels(const uint8_t* Data, size_t Size) {
   if (Size < 24 || std::memcmp(Data + 12, "IHDR", 4) != 0)
     return 0;
   return uint64_t{BigEndian32(Data + 16)} * BigEndian32(Data + 20);
+}
+
+uint64_t DeclaredBitmapPixels(const uint8_t* Data, size_t Size) {
+  if (Size < 26)
+    return 0;
+  if (LittleEndian32(Data + 14) == 12)
+    return uint64_t{uint16_t(Data[18] | Data[19] << 8)} * uint16_t(Data[20] | Data[21] << 8);
+  const auto Height = static_cast<int32_t>(LittleEndian32(Data + 22));
+  return uint64_t{LittleEndian32(Data + 18)} *
+         static_cast<uint64_t>(Height < 0 ? -int64_t{Height} : Height);
 }
 
 size_t FixPngCrcs(uint8_t* Data, size_t Size) {

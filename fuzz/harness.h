@@ -10,6 +10,8 @@
 constexpr uint64_t MaxFuzzedPixels = uint64_t{1} << 20;
 // The pixels a PNG stream's first chunk declares, if it is a header; else 0.
 uint64_t DeclaredPngPixels(const uint8_t* Data, size_t Size);
+// The pixels a Windows bitmap file's header declares; 0 if it is too short to say.
+uint64_t DeclaredBitmapPixels(const uint8_t* Data, size_t Size);
 
 // A finding aborts: an exception outside the expected classes, or a second load that differs.
 // PNG: load; on success draw, convert to a bitmap, read every pixel, save, load again.

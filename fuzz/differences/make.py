@@ -23,6 +23,38 @@ def data(rows):
     return chunk(b"IDAT", zlib.compress(rows))
 
 
+def incomplete_distance_code_stream(rows):
+    """rows (bytes all zero) in one dynamic block whose distance code has lengths 3 and 1, which
+    does not fill its code space: zlib refuses it as "invalid distances set"."""
+    bits = []
+
+    def put(value, count):  # header fields, least significant bit first
+        bits.extend((value >> i) & 1 for i in range(count))
+
+    def code(value, length):  # Huffman codes, most significant bit first
+        bits.extend((value >> i) & 1 for i in reversed(range(length)))
+
+    put(1, 1), put(2, 2)  # last block, dynamic codes
+    put(0, 5), put(1, 5), put(14, 4)  # 257 literal/length codes, 2 distance codes, 18 lengths
+    order = [16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1]
+    lengths = {18: 1, 1: 2, 3: 2}
+    for symbol in order:
+        put(lengths.get(symbol, 0), 3)
+    one, three, zeros = (0b10, 2), (0b11, 2), (0b0, 1)
+    code(*one)  # literal 0: length 1
+    code(*zeros), put(138 - 11, 7)  # literals 1..138: none
+    code(*zeros), put(117 - 11, 7)  # literals 139..255: none
+    code(*one)  # end of block: length 1
+    code(*three), code(*one)  # distances 0 and 1: lengths 3 and 1
+    for byte in rows:
+        assert byte == 0
+        code(0, 1)  # literal 0
+    code(1, 1)  # end of block
+    bits.extend([0] * (-len(bits) % 8))
+    deflated = bytes(sum(bit << i for i, bit in enumerate(bits[at:at + 8])) for at in range(0, len(bits), 8))
+    return b"\x78\x01" + deflated + struct.pack(">I", zlib.adler32(rows))
+
+
 def png(*chunks):
     return SIGNATURE + b"".join(chunks) + chunk(b"IEND", b"")
 
@@ -44,6 +76,8 @@ FILES = {
     "header-libpng-refuses--longer-body": png(header(extra=b"\x00"), data(b"\x00\x80")),
     "wrong-crc-of-an-idat-chunk-after-the-image-data": png(
         header(), data(b"\x00\x80"), chunk(b"IDAT", b"", crc=0)),
+    "huffman-code-set-that-isa-l-takes": png(
+        header(), chunk(b"IDAT", incomplete_distance_code_stream(b"\x00\x00"))),
     # We refuse, libpng accepts.
     "unknown-critical-chunk-after-the-image-data": png(header(), data(b"\x00\x80"), chunk(b"MDAT", b"")),
     "wrong-crc-of-an-ancillary-chunk": png(header(), chunk(b"tEXt", b"a\x00b", crc=0), data(b"\x00\x80")),

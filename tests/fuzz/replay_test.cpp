@@ -2,6 +2,7 @@
 // normal builds: a finding aborts the test.
 #include "fuzz/differential.h"
 #include "fuzz/harness.h"
+#include "png/pnginflater.h"
 #include "tests/png/png_builder.h"
 #include "tests/png/pngsuite_support.h"
 
@@ -61,32 +62,39 @@ TEST(FuzzReplay, AgreesWithLibpngOrDiffersAsListed) {
             170);
 }
 
-// The name of a listed difference from the name of its file: "wrong-crc-of-an-ancillary-chunk"
-// or, for one case of it, "header-libpng-refuses--zero-width".
-std::string DifferenceNamed(const std::filesystem::path& File) {
-  std::string Name = File.stem().string();
-  Name = Name.substr(0, Name.find("--"));
+// Names compared in lower case, with hyphens for spaces, as file names hold them.
+std::string Plain(std::string Name) {
   for (char& Letter : Name)
-    Letter = Letter == '-' ? ' ' : static_cast<char>(std::tolower(Letter));
+    Letter = Letter == ' ' ? '-' : static_cast<char>(std::tolower(Letter));
   return Name;
 }
 
+// The name of a listed difference from the name of its file: "wrong-crc-of-an-ancillary-chunk"
+// or, for one case of it, "header-libpng-refuses--zero-width".
+std::string DifferenceNamed(const std::filesystem::path& File) {
+  const std::string Name = File.stem().string();
+  return Name.substr(0, Name.find("--"));
+}
+
 // Each listed difference has its smallest files, and the harness tells it in each by the file's
-// structure, in the direction listed.
+// structure, in the direction listed. ISA-L's laxness is one only where ISA-L inflates.
 TEST(FuzzReplay, TellsEachListedDifferenceInItsSmallestFiles) {
   int Files = 0;
   for (const auto& Entry : std::filesystem::directory_iterator("fuzz/differences")) {
     if (Entry.path().extension() != ".png")
       continue;
     const TBytes Bytes = ReadFileBytes(Entry.path().string());
-    TDifferential Result = CompareWithLibpng(Bytes.data(), Bytes.size());
-    std::transform(Result.What.begin(), Result.What.end(), Result.What.begin(),
-                   [](char Letter) { return static_cast<char>(std::tolower(Letter)); });
-    EXPECT_EQ(Result.Agreement, TAgreement::Listed) << Entry.path();
-    EXPECT_EQ(Result.What, DifferenceNamed(Entry.path()));
+    const TDifferential Result = CompareWithLibpng(Bytes.data(), Bytes.size());
+    const std::string Name = DifferenceNamed(Entry.path());
+    if (Name == "huffman-code-set-that-isa-l-takes" && ImageInflaterInUse() != ikIsal) {
+      EXPECT_EQ(Result.What, "both refuse");
+    } else {
+      EXPECT_EQ(Result.Agreement, TAgreement::Listed) << Entry.path();
+      EXPECT_EQ(Plain(Result.What), Name);
+    }
     ++Files;
   }
-  EXPECT_GE(Files, 14);
+  EXPECT_GE(Files, 17);
 }
 
 // The filtered size of an Adam7 image of the format: each pass's rows, a filter byte each.
