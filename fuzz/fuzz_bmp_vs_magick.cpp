@@ -1,12 +1,16 @@
 // libFuzzer target: Windows bitmap files read by our bitmap reader and by ImageMagick. Where both
-// accept a file, every pixel must have the same colour, except in files with 5- or 6-bit fields
-// (16 bits a pixel, or bit fields), where a sample may be one level apart: we scale such a
-// field to 8 bits by rounding, ImageMagick by repeating its top bits.
+// accept a file, every pixel must have the same colour, except for the scaling of colour fields
+// of 16- and 32-bit pixels that are not 8 bits wide: we scale a field of n bits to 8 by
+// round(v * 255 / (2^n - 1)), ImageMagick moves it to the top bits (repeating them for 5-bit
+// fields only). There the samples' top n bits must agree (all 8 of them, within one level, for
+// fields wider than 8 bits).
 #include "fuzz/harness.h"
 #include "png/pngimage.h"
 
 #include <Magick++.h>
 
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -63,13 +67,27 @@ uint32_t LittleEndian(const uint8_t* Bytes, int Count) {
   return Value;
 }
 
-// 16 bits a pixel, or bit fields of any depth.
-bool HasFieldsNarrowerThanABytes(const uint8_t* Data, size_t Size) {
-  if (Size < 34 || LittleEndian(Data + 14, 4) < 40)
-    return false;
+// The width of the red, green and blue fields of a 16- or 32-bit pixel (their masks follow the
+// 40-byte header, or are in a larger one); 8 for every other file.
+std::array<int, 3> FieldWidths(const uint8_t* Data, size_t Size) {
+  std::array<int, 3> Widths{8, 8, 8};
+  if (Size < 66 || LittleEndian(Data + 14, 4) < 40)
+    return Widths;
   const uint32_t BitCount = LittleEndian(Data + 28, 2);
   const uint32_t Compression = LittleEndian(Data + 30, 4);
-  return BitCount == 16 || Compression == 3 || Compression == 6;
+  if (BitCount == 16 && Compression == 0)
+    return {5, 5, 5};
+  if ((BitCount == 16 || BitCount == 32) && Compression == 3)
+    for (size_t Channel = 0; Channel < 3; ++Channel)
+      Widths[Channel] = std::popcount(LittleEndian(Data + 54 + 4 * Channel, 4));
+  return Widths;
+}
+
+bool SameAtWidth(uint8_t Ours, uint8_t Theirs, int Width) {
+  if (Width > 8)
+    return std::abs(Ours - Theirs) <= 1;
+  const int Shift = Width == 0 ? 0 : 8 - Width;
+  return Ours >> Shift == Theirs >> Shift;
 }
 
 [[noreturn]] void Finding(const std::string& What) {
@@ -96,9 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     return 0;
   if (Ours->Width != Theirs->Width || Ours->Height != Theirs->Height)
     Finding("sizes differ");
-  const int Tolerance = HasFieldsNarrowerThanABytes(Data, Size) ? 1 : 0;
+  const std::array<int, 3> Widths = FieldWidths(Data, Size);
   for (size_t Index = 0; Index < Ours->Rgb.size(); ++Index)
-    if (std::abs(Ours->Rgb[Index] - Theirs->Rgb[Index]) > Tolerance)
+    if (!SameAtWidth(Ours->Rgb[Index], Theirs->Rgb[Index], Widths[Index % 3]))
       Finding("sample " + std::to_string(Index) + " is " + std::to_string(Ours->Rgb[Index]) +
               ", ImageMagick's " + std::to_string(Theirs->Rgb[Index]));
   return 0;
