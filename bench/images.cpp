@@ -115,7 +115,8 @@ TPngRows RenderFormat(const TScene& Scene, const TImageKind& Kind) {
 TBenchImage MakeBenchImage(const TImageKind& Kind) {
   TBenchImage Image{Kind.Size == SceneSize ? RenderFormat(BenchScene(), Kind)
                                            : RenderFormat(RenderScene(Kind.Size), Kind),
-                    {}, {}};
+                    {},
+                    {}};
   LibpngWrite(Image.Rows, TWriteSettings{}, Image.File, Image.Error);
   return Image;
 }

@@ -6,5 +6,6 @@
 #include <cstdint>
 
 // Alpha none: the pixels are opaque.
-void BlendTrueColourRowPlain(uint8_t* Under, const uint8_t* Row, const uint8_t* Alpha, uint32_t Width);
+void BlendTrueColourRowPlain(uint8_t* Under, const uint8_t* Row, const uint8_t* Alpha,
+                             uint32_t Width);
 void BlendTrueColourRow(uint8_t* Under, const uint8_t* Row, const uint8_t* Alpha, uint32_t Width);

@@ -37,7 +37,9 @@ void BlendPixel(uint8_t* Under, uint8_t Blue, uint8_t Green, uint8_t Red, uint8_
   Under[2] = BlendChannel(Red, Under[2], Alpha);
 }
 
-COLORREF ColorOf(const RGBQUAD& Entry) { return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue); }
+COLORREF ColorOf(const RGBQUAD& Entry) {
+  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
+}
 
 // A colour none of the first Count entries has.
 COLORREF UnusedColor(const RGBQUAD* Colors, int Count) {
@@ -67,7 +69,8 @@ bool BlendOntoSection(const TChunkIHDR& H, HDC DC, const TRect& Rect) {
     const int64_t RowIndex = Target.bmHeight < 0 ? TargetY : TargetHeight - 1 - TargetY;
     uint8_t* Under = Bits + RowIndex * Stride + (Rect.Left + Left) * 4;
     const auto Row = static_cast<uint32_t>(Y);
-    BlendTrueColourRow(Under, H.ImageRow(Row) + 3 * Left, H.AlphaPlane != nullptr ? H.AlphaRow(Row) + Left : nullptr,
+    BlendTrueColourRow(Under, H.ImageRow(Row) + 3 * Left,
+                       H.AlphaPlane != nullptr ? H.AlphaRow(Row) + Left : nullptr,
                        static_cast<uint32_t>(std::max<int64_t>(0, Right - Left)));
   }
   return true;
@@ -75,7 +78,9 @@ bool BlendOntoSection(const TChunkIHDR& H, HDC DC, const TRect& Rect) {
 
 } // namespace
 
-bool TPNGObject::GetTransparent() { return TransparencyKind() != trOpaque; }
+bool TPNGObject::GetTransparent() {
+  return TransparencyKind() != trOpaque;
+}
 
 void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
   const TChunkIHDR& H = Header();
@@ -89,9 +94,10 @@ void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
   const int Index = Transparency->KeyIndex();
   if (Index < 0 || Index >= Entries)
     return;
-  const bool Shared = std::count_if(Info.bmiColors, Info.bmiColors + Entries, [&](const RGBQUAD& E) {
-                        return ColorOf(E) == ColorOf(Info.bmiColors[Index]);
-                      }) > 1;
+  const bool Shared =
+      std::count_if(Info.bmiColors, Info.bmiColors + Entries, [&](const RGBQUAD& E) {
+        return ColorOf(E) == ColorOf(Info.bmiColors[Index]);
+      }) > 1;
   if (!Shared)
     return;
   Key = UnusedColor(Info.bmiColors, Entries);
@@ -102,7 +108,8 @@ void TPNGObject::BlendOver(uint8_t* Buffer) const {
   const TChunkIHDR& H = Header();
   const auto* Transparency =
       static_cast<const TChunktRNS*>(ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
-  const auto* Palette = static_cast<const TChunkPLTE*>(ChunkList.ItemOfClass(TChunkPLTE::ClassInfo));
+  const auto* Palette =
+      static_cast<const TChunkPLTE*>(ChunkList.ItemOfClass(TChunkPLTE::ClassInfo));
   const int Count = H.BitCount();
   if (Count != 24 && Count != 1 && Count != 4 && Count != 8)
     return;

@@ -27,14 +27,15 @@ long double RaiseToPower(long double Base, long double Exponent) {
   return std::exp(Exponent * std::log(Base));
 }
 
-TChunkgAMA::TChunkgAMA(TPNGObject* Owner) : TChunkWithClass(Owner) { SetGammaValue(1); }
+TChunkgAMA::TChunkgAMA(TPNGObject* Owner) : TChunkWithClass(Owner) {
+  SetGammaValue(1);
+}
 
 uint32_t TChunkgAMA::GetGammaValue() const {
   if (!ValidBody())
     return 1;
   const uint8_t* Body = ChunkBody();
-  return (uint32_t{Body[0]} << 24) | (uint32_t{Body[1]} << 16) | (uint32_t{Body[2]} << 8) |
-         Body[3];
+  return (uint32_t{Body[0]} << 24) | (uint32_t{Body[1]} << 16) | (uint32_t{Body[2]} << 8) | Body[3];
 }
 
 void TChunkgAMA::SetGammaValue(uint32_t Value) {

@@ -137,11 +137,12 @@ void TChunkIHDR::CheckFields() {
 // chunks that are unsafe to copy after a change to the header go, as the PNG copy rules require.
 void TChunkIHDR::WidenTwoBitDepth() {
   TPNGObject* Owner = OwnerImage();
-  auto* Transparency = Owner != nullptr ? static_cast<TChunktRNS*>(
-                                              Owner->ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
-                                        : nullptr;
-  const bool GreyKey = ColorType == COLOR_GRAYSCALE && Transparency != nullptr &&
-                       Transparency->HasValidKey();
+  auto* Transparency =
+      Owner != nullptr
+          ? static_cast<TChunktRNS*>(Owner->ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
+          : nullptr;
+  const bool GreyKey =
+      ColorType == COLOR_GRAYSCALE && Transparency != nullptr && Transparency->HasValidKey();
   BitDepth = 4;
   if (GreyKey)
     Transparency->AlphaTable[1] = static_cast<uint8_t>(Transparency->AlphaTable[1] * 5);

@@ -10,7 +10,9 @@ bool KnownBitmapDepth(int BitsPerPixel) {
          BitsPerPixel == 24 || BitsPerPixel == 32;
 }
 
-COLORREF ColorOf(const RGBQUAD& Entry) { return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue); }
+COLORREF ColorOf(const RGBQUAD& Entry) {
+  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
+}
 
 // The nearest of the first Count table entries: squared RGB distance, the lowest index on ties,
 // as the graphics layer's palettes choose.
@@ -150,8 +152,8 @@ void TPNGObject::SetIndexedPixel(int32_t X, int32_t Y, COLORREF Color) {
   const uint32_t Index =
       NearestEntry(H.DibInfo.bmiColors, Candidates, ColorToRGB(static_cast<TColor>(Color)));
   const TPixelPlace Place = IndexedPlace(RowAddress(Y), H.BitCount(), X);
-  *Place.Byte = static_cast<uint8_t>((*Place.Byte & ~(Place.Mask << Place.Shift)) |
-                                     Index << Place.Shift);
+  *Place.Byte =
+      static_cast<uint8_t>((*Place.Byte & ~(Place.Mask << Place.Shift)) | Index << Place.Shift);
 }
 
 COLORREF TPNGObject::GetRGBPixel(int32_t X, int32_t Y) const {
@@ -186,7 +188,8 @@ void TPNGObject::SetPixelColor(int32_t X, int32_t Y, COLORREF Color) {
 
 HPALETTE TPNGObject::GetPalette() {
   const TChunkIHDR& H = Header();
-  if ((H.ColorType == COLOR_GRAYSCALE || H.ColorType == COLOR_PALETTE) && ScratchPalette == nullptr) {
+  if ((H.ColorType == COLOR_GRAYSCALE || H.ColorType == COLOR_PALETTE) &&
+      ScratchPalette == nullptr) {
     LOGPALETTE Logical{};
     Logical.palVersion = 0x300;
     Logical.palNumEntries = 256;

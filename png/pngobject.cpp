@@ -39,13 +39,21 @@ TChunkIHDR& TPNGObject::Header() const {
   return *static_cast<TChunkIHDR*>(ChunkList.Item(0));
 }
 
-int32_t TPNGObject::GetWidth() { return HasHeader() ? static_cast<int32_t>(Header().Width) : 0; }
+int32_t TPNGObject::GetWidth() {
+  return HasHeader() ? static_cast<int32_t>(Header().Width) : 0;
+}
 
-int32_t TPNGObject::GetHeight() { return HasHeader() ? static_cast<int32_t>(Header().Height) : 0; }
+int32_t TPNGObject::GetHeight() {
+  return HasHeader() ? static_cast<int32_t>(Header().Height) : 0;
+}
 
-void TPNGObject::SetWidth(int32_t) { RaisePngError<EPngError>(PngMessage(MsgCannotResize)); }
+void TPNGObject::SetWidth(int32_t) {
+  RaisePngError<EPngError>(PngMessage(MsgCannotResize));
+}
 
-void TPNGObject::SetHeight(int32_t) { RaisePngError<EPngError>(PngMessage(MsgCannotResize)); }
+void TPNGObject::SetHeight(int32_t) {
+  RaisePngError<EPngError>(PngMessage(MsgCannotResize));
+}
 
 void TPNGObject::GetRowGeometry(int32_t& RowBytes, int32_t& Stride) const {
   RowBytes = 0;
@@ -149,4 +157,6 @@ void RegisterPngGraphic() {
   TPicture::RegisterFileFormat("PNG", "Portable Network Graphics", TPNGObject::ClassInfo);
 }
 
-void UnregisterPngGraphic() { TPicture::UnregisterGraphicClass(TPNGObject::ClassInfo); }
+void UnregisterPngGraphic() {
+  TPicture::UnregisterGraphicClass(TPNGObject::ClassInfo);
+}

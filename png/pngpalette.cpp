@@ -102,10 +102,8 @@ bool TChunktRNS::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   if (Header->ColorType == COLOR_GRAYSCALE || Header->ColorType == COLOR_RGB)
     BinaryTransparency = true;
   else if (Header->ColorType == COLOR_PALETTE)
-    BinaryTransparency =
-        std::count_if(AlphaTable.begin(), AlphaTable.begin() + Size, [](uint8_t A) {
-          return A != 255;
-        }) == 1;
+    BinaryTransparency = std::count_if(AlphaTable.begin(), AlphaTable.begin() + Size,
+                                       [](uint8_t A) { return A != 255; }) == 1;
   return true;
 }
 

@@ -20,9 +20,13 @@ void RegisterStandardChunkClasses() {
     RegisterChunkClass(*Class);
 }
 
-void ReleaseChunkClasses() { std::vector<const TChunkClass*>().swap(ChunkClassRegistry); }
+void ReleaseChunkClasses() {
+  std::vector<const TChunkClass*>().swap(ChunkClassRegistry);
+}
 
-const std::vector<const TChunkClass*>& RegisteredChunkClasses() { return ChunkClassRegistry; }
+const std::vector<const TChunkClass*>& RegisteredChunkClasses() {
+  return ChunkClassRegistry;
+}
 
 std::unique_ptr<TChunk> NewChunkOfType(TPNGObject* Owner, const TChunkTag& Tag) {
   const std::string TypeText = ChunkTagText(Tag);

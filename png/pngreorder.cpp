@@ -56,13 +56,17 @@ __attribute__((target("ssse3"))) __m128i Shuffle(__m128i Bytes, const TLanes& La
   return _mm_shuffle_epi8(Bytes, LoadLanes(Lanes));
 }
 
-__m128i Load(const uint8_t* At) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(At)); }
-void Store(uint8_t* At, __m128i Bytes) { _mm_storeu_si128(reinterpret_cast<__m128i*>(At), Bytes); }
+__m128i Load(const uint8_t* At) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(At));
+}
+void Store(uint8_t* At, __m128i Bytes) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(At), Bytes);
+}
 
 // Five pixels a step; each step's sixteenth byte is rewritten by the next step, so the loop
 // stops while a whole 16-byte access still fits the row.
 __attribute__((target("ssse3"))) uint32_t ReorderRgb8Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                          uint32_t Width) {
+                                                           uint32_t Width) {
   static constexpr TLanes Lanes{2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
   uint32_t X = 0;
   for (; X + 6 <= Width; X += 5)
@@ -72,7 +76,7 @@ __attribute__((target("ssse3"))) uint32_t ReorderRgb8Ssse3(const uint8_t* Source
 
 // Four pixels a step: twelve blue-first bytes and the four alphas come out of one shuffle.
 __attribute__((target("ssse3"))) uint32_t ReorderRgba8Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                           uint8_t* Alpha, uint32_t Width) {
+                                                            uint8_t* Alpha, uint32_t Width) {
   static constexpr TLanes Lanes{2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 3, 7, 11, 15};
   uint32_t X = 0;
   for (; X + 6 <= Width; X += 4) {
@@ -99,7 +103,7 @@ constexpr TLanes HighByteLanes(int First, int Block) {
 
 // Eight pixels (48 source bytes) a step give 24 bytes, written as two 16-byte stores.
 __attribute__((target("ssse3"))) uint32_t ReorderRgb16Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                           uint32_t Width) {
+                                                            uint32_t Width) {
   static constexpr std::array<TLanes, 6> Lanes{HighByteLanes(0, 0),  HighByteLanes(0, 1),
                                                HighByteLanes(0, 2),  HighByteLanes(16, 0),
                                                HighByteLanes(16, 1), HighByteLanes(16, 2)};

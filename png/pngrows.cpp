@@ -9,8 +9,8 @@
 namespace {
 
 // Each pixel layout is one function storing source pixel K at image column C.
-using TPixelStore = void (*)(const uint8_t* Gamma, const uint8_t* Source, int32_t K,
-                             uint8_t* Dest, uint8_t* Alpha, int32_t C);
+using TPixelStore = void (*)(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest,
+                             uint8_t* Alpha, int32_t C);
 
 void PutGray16(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t*,
                int32_t C) {
@@ -39,21 +39,21 @@ void PutRgb16(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* D
   PutRgb<Corrected>(Gamma, Source + 6 * K, 2, Dest, C);
 }
 
-void PutGrayAlpha8(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest,
-                   uint8_t* Alpha, int32_t C) {
+void PutGrayAlpha8(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t* Alpha,
+                   int32_t C) {
   Dest[C] = Source[2 * K];
   Alpha[C] = Source[2 * K + 1];
 }
 
-void PutGrayAlpha16(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest,
-                    uint8_t* Alpha, int32_t C) {
+void PutGrayAlpha16(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t* Alpha,
+                    int32_t C) {
   Dest[C] = Source[4 * K];
   Alpha[C] = Source[4 * K + 2];
 }
 
 template <bool Corrected>
-void PutRgba8(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest,
-              uint8_t* Alpha, int32_t C) {
+void PutRgba8(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t* Alpha,
+              int32_t C) {
   PutRgb<Corrected>(Gamma, Source + 4 * K, 1, Dest, C);
   Alpha[C] = Source[4 * K + 3];
 }
@@ -68,8 +68,7 @@ void PutRgba16(const uint8_t* Gamma, const uint8_t* Source, int32_t K, uint8_t* 
 // 2-bit samples become 4-bit DIB pixels: palette indices as they are, grey levels times 5 so
 // that 0..3 land on 0, 5, 10, 15 of the 16-entry ramp (0, 85, 170, 255).
 template <int Scale>
-void Put2Bit(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t*,
-             int32_t C) {
+void Put2Bit(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, uint8_t*, int32_t C) {
   const int Sample = (Source[K >> 2] >> (6 - 2 * (K & 3))) & 3;
   Dest[C >> 1] = static_cast<uint8_t>(Dest[C >> 1] | (Sample * Scale) << ((C & 1) != 0 ? 0 : 4));
 }
@@ -85,8 +84,7 @@ void PutPacked(const uint8_t*, const uint8_t* Source, int32_t K, uint8_t* Dest, 
 }
 
 template <TPixelStore Put>
-void StoreRowWith(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
-                  uint8_t* Alpha) {
+void StoreRowWith(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha) {
   const uint8_t* Gamma = Decoder.OwnerImage()->GammaLut.data();
   for (int32_t X = 0; X < Decoder.DecodeWidth; ++X)
     Put(Gamma, Source, X, Dest, Alpha, X);
@@ -119,8 +117,8 @@ void StoreRowRgb16Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, 
 
 // The last Adam7 pass holds whole rows, which the row decoder stores faster.
 template <TPixelStore Put, TRowDecoder WholeRow>
-void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
-                         uint8_t* Alpha, uint8_t* Dest) {
+void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, uint8_t* Alpha,
+                         uint8_t* Dest) {
   if (Adam7Passes[Pass].ColumnStep == 1)
     WholeRow(Decoder, Source, Dest, Alpha);
   else

@@ -99,14 +99,14 @@ bool TChunkzTXt::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   if (KeywordLength + 2 > BodySize || ChunkBody()[KeywordLength + 1] != 0)
     return true;
   TPNGObject* Owner = OwnerImage();
-  const size_t Budget = Owner != nullptr ? MaxZtxtImageText - std::min(MaxZtxtImageText,
-                                                                       Owner->InflatedTextBytes)
-                                         : MaxZtxtImageText;
+  const size_t Budget =
+      Owner != nullptr ? MaxZtxtImageText - std::min(MaxZtxtImageText, Owner->InflatedTextBytes)
+                       : MaxZtxtImageText;
   std::vector<uint8_t> Output;
   std::string Error;
-  const TInflateResult Result =
-      InflateBuffer(ChunkBody() + KeywordLength + 2, static_cast<int32_t>(BodySize - KeywordLength - 2),
-                    std::min(MaxZtxtChunkText, Budget), Output, Error);
+  const TInflateResult Result = InflateBuffer(ChunkBody() + KeywordLength + 2,
+                                              static_cast<int32_t>(BodySize - KeywordLength - 2),
+                                              std::min(MaxZtxtChunkText, Budget), Output, Error);
   if (Result != irDone)
     return true;
   Text.assign(Output.begin(), Output.end());

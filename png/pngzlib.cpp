@@ -48,6 +48,10 @@ void PrepareZlibStream(z_stream& Stream) {
   Stream.zfree = ZlibFree;
 }
 
-int64_t ZlibLiveBlocks() { return LiveBlocks; }
+int64_t ZlibLiveBlocks() {
+  return LiveBlocks;
+}
 
-void ZlibFailAllocationsFrom(int64_t Nth) { AllocationsUntilFailure = Nth < 0 ? 0 : Nth; }
+void ZlibFailAllocationsFrom(int64_t Nth) {
+  AllocationsUntilFailure = Nth < 0 ? 0 : Nth;
+}

@@ -9,10 +9,15 @@
 namespace {
 
 constexpr int LowestZlibCode = Z_VERSION_ERROR;
-constexpr std::array<const char*, 9> ZlibCodeTexts{
-    "incompatible version (-6)", "buffer error (-5)", "insufficient memory (-4)",
-    "data error (-3)",           "stream error (-2)", "file error (-1)",
-    "(0)",                       "stream end (1)",    "need dictionary (2)"};
+constexpr std::array<const char*, 9> ZlibCodeTexts{"incompatible version (-6)",
+                                                   "buffer error (-5)",
+                                                   "insufficient memory (-4)",
+                                                   "data error (-3)",
+                                                   "stream error (-2)",
+                                                   "file error (-1)",
+                                                   "(0)",
+                                                   "stream end (1)",
+                                                   "need dictionary (2)"};
 
 constexpr size_t FirstOutputStep = 256;
 
@@ -55,7 +60,9 @@ bool GrowOutput(z_stream& Stream, std::vector<uint8_t>& Output, size_t Limit) {
 
 } // namespace
 
-ZlibStream::~ZlibStream() { EndStarted(*this); }
+ZlibStream::~ZlibStream() {
+  EndStarted(*this);
+}
 
 std::string ZlibErrorText(int Code) {
   const int Index = Code - LowestZlibCode;

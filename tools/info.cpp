@@ -31,7 +31,8 @@ struct TPngFacts {
 };
 
 TPngFacts GatherFacts(const TPNGObject& Png) {
-  TPngFacts Facts{&Png.Header(), {}, Png.TransparencyKind(), Png.ImageKeyColor(), nullptr, nullptr, {}};
+  TPngFacts Facts{&Png.Header(), {}, Png.TransparencyKind(), Png.ImageKeyColor(), nullptr,
+                  nullptr,       {}};
   for (int32_t Index = 0; Index < Png.ChunkList.Count(); ++Index) {
     const TChunk* Chunk = Png.ChunkList.Item(Index);
     const auto* Data = dynamic_cast<const TChunkIDAT*>(Chunk);
@@ -82,8 +83,8 @@ const char* ColorTypeName(uint8_t ColorType) {
 std::string TimeText(const TChunktIME& Time) {
   char Text[32];
   std::snprintf(Text, sizeof Text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{Time.Year},
-                unsigned{Time.Month}, unsigned{Time.Day}, unsigned{Time.Hour}, unsigned{Time.Minute},
-                unsigned{Time.Second});
+                unsigned{Time.Month}, unsigned{Time.Day}, unsigned{Time.Hour},
+                unsigned{Time.Minute}, unsigned{Time.Second});
   return Text;
 }
 
@@ -94,7 +95,9 @@ std::string KeyText(COLORREF Key, const char* Separator) {
   return Text.str();
 }
 
-const char* KindName(EmbeddedImageKind Kind) { return Kind == eikBitmap ? "bmp" : "png"; }
+const char* KindName(EmbeddedImageKind Kind) {
+  return Kind == eikBitmap ? "bmp" : "png";
+}
 
 // Continuation lines of a text are indented under it.
 std::string Indented(const std::string& Text) {
@@ -114,7 +117,8 @@ void PrintPngLines(const TPngFacts& Facts, std::ostream& Out) {
       << "\ninterlace: " << unsigned{H.InterlaceMethod}
       << (H.InterlaceMethod == 1 ? " (Adam7)" : " (none)") << "\nchunks:";
   for (const TChunkLine& Chunk : Facts.Chunks)
-    Out << "\n  " << Latin1ToUtf8(Chunk.Type) << " " << Chunk.Size << (Chunk.Size == 1 ? " byte" : " bytes");
+    Out << "\n  " << Latin1ToUtf8(Chunk.Type) << " " << Chunk.Size
+        << (Chunk.Size == 1 ? " byte" : " bytes");
   Out << "\ntransparency: " << TransparencyName(Facts.Transparency);
   if (Facts.Transparency == trColorKey)
     Out << "\nkey color: " << KeyText(Facts.Key, ", ");
@@ -135,8 +139,8 @@ void PrintPngLines(const TPngFacts& Facts, std::ostream& Out) {
 
 void PrintPngJson(const TPngFacts& Facts, std::ostream& Out) {
   const TChunkIHDR& H = *Facts.Header;
-  Out << "\"width\":" << H.Width << ",\"height\":" << H.Height << ",\"bit_depth\":"
-      << unsigned{H.BitDepth} << ",\"color_type\":" << unsigned{H.ColorType}
+  Out << "\"width\":" << H.Width << ",\"height\":" << H.Height
+      << ",\"bit_depth\":" << unsigned{H.BitDepth} << ",\"color_type\":" << unsigned{H.ColorType}
       << ",\"interlace\":" << unsigned{H.InterlaceMethod} << ",\"chunks\":[";
   for (size_t Index = 0; Index < Facts.Chunks.size(); ++Index)
     Out << (Index > 0 ? "," : "") << "{\"type\":" << JsonString(Facts.Chunks[Index].Type)

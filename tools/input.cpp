@@ -21,8 +21,8 @@ uint16_t StoredBitsPerPixel(TStream& Stream, int64_t Start) {
   Stream.SetPosition(Start);
   if (Stream.Read(Header, sizeof Header) != sizeof Header)
     return 0;
-  const uint32_t InfoSize = Header[14] | Header[15] << 8 | Header[16] << 16 |
-                            static_cast<uint32_t>(Header[17]) << 24;
+  const uint32_t InfoSize =
+      Header[14] | Header[15] << 8 | Header[16] << 16 | static_cast<uint32_t>(Header[17]) << 24;
   const int At = InfoSize == 12 ? 24 : 28;
   return static_cast<uint16_t>(Header[At] | Header[At + 1] << 8);
 }

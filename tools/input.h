@@ -33,9 +33,9 @@ struct TContainerPlace {
 
 struct TInputPicture {
   std::string Path;
-  std::unique_ptr<TPNGObject> Png;   // set for a PNG picture
-  std::unique_ptr<TBitmap> Bitmap;   // set for a BMP picture
-  uint16_t FileBitsPerPixel = 0;     // a BMP picture's depth as its file stores it
+  std::unique_ptr<TPNGObject> Png; // set for a PNG picture
+  std::unique_ptr<TBitmap> Bitmap; // set for a BMP picture
+  uint16_t FileBitsPerPixel = 0;   // a BMP picture's depth as its file stores it
   std::optional<TContainerPlace> Container;
 };
 

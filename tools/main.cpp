@@ -5,7 +5,8 @@
 
 int main(int argc, char** argv) {
   InitializePngImageUnit();
-  const int Status = RunVqzconv(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  const int Status =
+      RunVqzconv(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
   FinalizePngImageUnit();
   return Status;
 }

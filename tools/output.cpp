@@ -7,7 +7,8 @@
 namespace {
 
 std::string Renamed(std::string Message, const std::string& From, const std::string& To) {
-  for (size_t At = Message.find(From); At != std::string::npos; At = Message.find(From, At + To.size()))
+  for (size_t At = Message.find(From); At != std::string::npos;
+       At = Message.find(From, At + To.size()))
     Message.replace(At, From.size(), To);
   return Message;
 }

@@ -8,7 +8,8 @@
 
 // Exit statuses, also used per file in a batch.
 constexpr int ExitOk = 0;
-constexpr int ExitFailed = 1;    // a picture that fails to load, a file that fails to open, read or write
+constexpr int ExitFailed =
+    1; // a picture that fails to load, a file that fails to open, read or write
 constexpr int ExitContainer = 2; // a container the reader rejects
 constexpr int ExitUsage = 64;
 

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+  return std::strerror(errno);
+}
 
 int OpenFlags(uint16_t Mode) {
   if (Mode == fmCreate)
@@ -47,7 +49,9 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
   ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
 }
 
-TFileStream::~TFileStream() { ::close(FHandle); }
+TFileStream::~TFileStream() {
+  ::close(FHandle);
+}
 
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0)

@@ -4,4 +4,6 @@ void TPersistent::AssignTo(TPersistent& Dest) {
   throw EConvertError("Cannot assign a " + ClassName() + " to a " + Dest.ClassName());
 }
 
-void TPersistent::Assign(TPersistent& Source) { Source.AssignTo(*this); }
+void TPersistent::Assign(TPersistent& Source) {
+  Source.AssignTo(*this);
+}

@@ -50,8 +50,8 @@ void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
   while (Done < Count) {
     const int32_t Put = Write(Source + Done, BlockCount(Count - Done));
     if (Put <= 0)
-      throw EWriteError("Stream write error: " + Describe() + " took only " +
-                        std::to_string(Done) + " of " + std::to_string(Count) + " bytes");
+      throw EWriteError("Stream write error: " + Describe() + " took only " + std::to_string(Done) +
+                        " of " + std::to_string(Count) + " bytes");
     Done += Put;
   }
 }
@@ -91,7 +91,9 @@ void TStream::CopyThroughBuffer(TStream& Source, int64_t Count) {
   }
 }
 
-uint8_t* TStream::WritableSpan(int64_t) { return nullptr; }
+uint8_t* TStream::WritableSpan(int64_t) {
+  return nullptr;
+}
 
 void TStream::CommitWritableSpan(int64_t) {}
 

@@ -1,9 +1,9 @@
 // The platform's base exception, its common error classes and its file helpers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <cstddef>
 #include <string>
 
 // Base of every exception the platform and the codec raise: it carries its message text.

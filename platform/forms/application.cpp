@@ -18,7 +18,9 @@ TApplication::TApplication() : FToolkit(std::make_unique<TToolkit>()) {
   };
 }
 
-TApplication::~TApplication() { FForms.clear(); }
+TApplication::~TApplication() {
+  FForms.clear();
+}
 
 void TApplication::Initialize(int& ArgumentCount, char** Arguments) {
   FToolkit->App = std::make_unique<TToolkitApplication>(ArgumentCount, Arguments);
@@ -38,7 +40,9 @@ int TApplication::Run() {
   return QApplication::exec();
 }
 
-void TApplication::ProcessMessages() { QApplication::processEvents(); }
+void TApplication::ProcessMessages() {
+  QApplication::processEvents();
+}
 
 void TApplication::QueueAsyncCall(std::function<void()> Handler) {
   QMetaObject::invokeMethod(

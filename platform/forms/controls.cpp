@@ -43,7 +43,9 @@ public:
   TRenderSurface& operator=(const TRenderSurface&) = delete;
 
   HDC Context() const { return FContext; }
-  const uint8_t* Bits() const { return FPrevious != nullptr ? static_cast<uint8_t*>(FBits) : nullptr; }
+  const uint8_t* Bits() const {
+    return FPrevious != nullptr ? static_cast<uint8_t*>(FBits) : nullptr;
+  }
 
 private:
   HDC FContext;
@@ -93,7 +95,8 @@ bool TControl::ApplyAnchors(const std::vector<std::string>& Items) {
 
 TRect TControl::BoundsRect() const {
   const QRect Bounds = FWidget->geometry();
-  return {Bounds.left(), Bounds.top(), Bounds.left() + Bounds.width(), Bounds.top() + Bounds.height()};
+  return {Bounds.left(), Bounds.top(), Bounds.left() + Bounds.width(),
+          Bounds.top() + Bounds.height()};
 }
 
 void TControl::SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
@@ -149,14 +152,17 @@ bool TButton::ApplyProperty(const std::string& Name, const TResourceValue& Value
     static_cast<QPushButton*>(Widget())->setText(QString::fromStdString(Value.Text));
   else if (Name == "TabOrder" && Value.Kind == TResourceValue::rvInteger)
     FTabOrder = static_cast<int32_t>(Value.Integer);
-  else if (Name == "OnClick" && Value.Kind == TResourceValue::rvIdentifier && Form.MethodAddress(Value.Text))
+  else if (Name == "OnClick" && Value.Kind == TResourceValue::rvIdentifier &&
+           Form.MethodAddress(Value.Text))
     OnClick = Form.MethodAddress(Value.Text);
   else
     return TControl::ApplyProperty(Name, Value, Form);
   return true;
 }
 
-void TButton::Click() { static_cast<QPushButton*>(Widget())->click(); }
+void TButton::Click() {
+  static_cast<QPushButton*>(Widget())->click();
+}
 
 TImage::TImage(TComponent* Owner) : TControl(Owner, nullptr) {
   auto* Surface = new TImageWidget(*this, WindowOf(Owner));

@@ -12,7 +12,8 @@ TOpenDialog::TAnswer& TestAnswer() {
 std::vector<std::string> Split(const std::string& Text, char Separator) {
   std::vector<std::string> Parts;
   size_t Start = 0;
-  for (size_t At = Text.find(Separator); At != std::string::npos; At = Text.find(Separator, Start)) {
+  for (size_t At = Text.find(Separator); At != std::string::npos;
+       At = Text.find(Separator, Start)) {
     Parts.push_back(Text.substr(Start, At - Start));
     Start = At + 1;
   }
@@ -22,7 +23,9 @@ std::vector<std::string> Split(const std::string& Text, char Separator) {
 
 } // namespace
 
-void TOpenDialog::SetTestAnswer(TAnswer Answer) { TestAnswer() = std::move(Answer); }
+void TOpenDialog::SetTestAnswer(TAnswer Answer) {
+  TestAnswer() = std::move(Answer);
+}
 
 bool TOpenDialog::ApplyProperty(const std::string& Name, const TResourceValue& Value,
                                 const TForm& Form) {

@@ -30,9 +30,11 @@ const std::map<std::string, TFactory>& ComponentClasses() {
 
 // Colour identifiers as resources write them, or plain numbers.
 std::optional<TColor> ColorOf(const TResourceValue& Value) {
-  static const std::map<std::string, TColor> Names = {
-      {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText}, {"clWindow", clWindow},
-      {"clBlack", static_cast<TColor>(0x000000)}, {"clWhite", static_cast<TColor>(0xFFFFFF)}};
+  static const std::map<std::string, TColor> Names = {{"clBtnFace", clBtnFace},
+                                                      {"clWindowText", clWindowText},
+                                                      {"clWindow", clWindow},
+                                                      {"clBlack", static_cast<TColor>(0x000000)},
+                                                      {"clWhite", static_cast<TColor>(0xFFFFFF)}};
   if (Value.Kind == TResourceValue::rvInteger)
     return static_cast<TColor>(Value.Integer);
   const auto Found = Names.find(Value.Text);
@@ -50,7 +52,9 @@ std::string AvailableFamily(const std::string& Wanted) {
   return QGuiApplication::font().family().toStdString();
 }
 
-bool IsInteger(const TResourceValue& Value) { return Value.Kind == TResourceValue::rvInteger; }
+bool IsInteger(const TResourceValue& Value) {
+  return Value.Kind == TResourceValue::rvInteger;
+}
 
 } // namespace
 
@@ -67,11 +71,17 @@ TForm::~TForm() {
   delete FWindow;
 }
 
-std::string TForm::Caption() const { return FWindow->windowTitle().toStdString(); }
+std::string TForm::Caption() const {
+  return FWindow->windowTitle().toStdString();
+}
 
-TRect TForm::ClientRect() const { return {0, 0, FWindow->width(), FWindow->height()}; }
+TRect TForm::ClientRect() const {
+  return {0, 0, FWindow->width(), FWindow->height()};
+}
 
-void TForm::SetClientSize(int32_t Width, int32_t Height) { FWindow->resize(Width, Height); }
+void TForm::SetClientSize(int32_t Width, int32_t Height) {
+  FWindow->resize(Width, Height);
+}
 
 void TForm::Show() {
   if (FCentered && QGuiApplication::primaryScreen() != nullptr) {
@@ -81,9 +91,13 @@ void TForm::Show() {
   FWindow->show();
 }
 
-void TForm::Close() { FWindow->close(); }
+void TForm::Close() {
+  FWindow->close();
+}
 
-bool TForm::Visible() const { return FWindow->isVisible(); }
+bool TForm::Visible() const {
+  return FWindow->isVisible();
+}
 
 TComponent* TForm::FindComponent(const std::string& Name) const {
   for (const auto& Component : FComponents)
@@ -98,8 +112,8 @@ TNotifyEvent TForm::MethodAddress(const std::string& Name) const {
 }
 
 bool TForm::ApplyProperty(const std::string& Name, const TResourceValue& Value, const TForm&) {
-  static const std::vector<std::string> Ignored = {"Left", "Top", "Width", "Height",
-                                                   "OldCreateOrder", "TextHeight", "Font.Style"};
+  static const std::vector<std::string> Ignored = {
+      "Left", "Top", "Width", "Height", "OldCreateOrder", "TextHeight", "Font.Style"};
   if (std::find(Ignored.begin(), Ignored.end(), Name) != Ignored.end())
     return true; // the window is centred and sized by its client area
   if (Name == "Caption" && Value.Kind == TResourceValue::rvString)
@@ -136,7 +150,8 @@ void TForm::ApplyResource(const TResourceObject& Root) {
   SetName(Root.Name);
   for (const auto& [Property, Value] : Root.Properties)
     if (!ApplyProperty(Property, Value, *this))
-      FailProperty(Root.Name, Property, "Property " + Property + " does not exist or has an invalid value");
+      FailProperty(Root.Name, Property,
+                   "Property " + Property + " does not exist or has an invalid value");
   ApplyFont();
   for (const TResourceObject& Child : Root.Children)
     CreateComponent(Child);
@@ -162,7 +177,8 @@ void TForm::CreateComponent(const TResourceObject& Object) {
   Component->SetName(Object.Name);
   for (const auto& [Property, Value] : Object.Properties)
     if (!Component->ApplyProperty(Property, Value, *this))
-      FailProperty(Object.Name, Property, "Property " + Property + " does not exist or has an invalid value");
+      FailProperty(Object.Name, Property,
+                   "Property " + Property + " does not exist or has an invalid value");
   const auto Field = FFields.find(Object.Name);
   if (Field == FFields.end())
     throw EReadError("Error reading " + Object.Name + ": " + ClassName() +

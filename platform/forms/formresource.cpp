@@ -53,7 +53,8 @@ private:
 
   bool IsWordChar(char Char, bool First) const {
     const auto Code = static_cast<unsigned char>(Char);
-    return std::isalpha(Code) != 0 || Char == '_' || (!First && (std::isdigit(Code) != 0 || Char == '.'));
+    return std::isalpha(Code) != 0 || Char == '_' ||
+           (!First && (std::isdigit(Code) != 0 || Char == '.'));
   }
 
   std::string Word() {
@@ -185,9 +186,13 @@ private:
 
 } // namespace
 
-TResourceObject ParseFormResource(std::string_view Text) { return TResourceParser(Text).ParseRoot(); }
+TResourceObject ParseFormResource(std::string_view Text) {
+  return TResourceParser(Text).ParseRoot();
+}
 
-void RegisterResource(const std::string& Name, std::string_view Bytes) { Resources()[Upper(Name)] = Bytes; }
+void RegisterResource(const std::string& Name, std::string_view Bytes) {
+  Resources()[Upper(Name)] = Bytes;
+}
 
 std::string_view FindResource(const std::string& Name) {
   const auto Found = Resources().find(Upper(Name));

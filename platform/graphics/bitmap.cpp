@@ -200,7 +200,9 @@ void TBitmapCanvas::FreeContext() {
 
 TBitmap::TBitmap() = default;
 
-TBitmap::~TBitmap() { SetHandle(nullptr); }
+TBitmap::~TBitmap() {
+  SetHandle(nullptr);
+}
 
 void TBitmap::SetHandle(HBITMAP Handle) {
   FCanvas.FreeContext();
@@ -230,9 +232,13 @@ int32_t TBitmap::GetHeight() {
   return Bitmap != nullptr ? Bitmap->Height : FEmptyHeight;
 }
 
-void TBitmap::SetWidth(int32_t Value) { Resize(Value, GetHeight()); }
+void TBitmap::SetWidth(int32_t Value) {
+  Resize(Value, GetHeight());
+}
 
-void TBitmap::SetHeight(int32_t Value) { Resize(GetWidth(), Value); }
+void TBitmap::SetHeight(int32_t Value) {
+  Resize(GetWidth(), Value);
+}
 
 // The old pixels stay at the top left; what is new is white.
 void TBitmap::Resize(int32_t Width, int32_t Height) {
@@ -340,7 +346,9 @@ void TBitmap::Assign(TPersistent& Source) {
   SetTransparent(Other->GetTransparent());
 }
 
-void TBitmap::LoadFromStream(TStream& Stream) { SetHandle(SectionFromFile(ReadBitmapFile(Stream))); }
+void TBitmap::LoadFromStream(TStream& Stream) {
+  SetHandle(SectionFromFile(ReadBitmapFile(Stream)));
+}
 
 void TBitmap::SaveToStream(TStream& Stream) {
   if (FHandle == nullptr)

@@ -22,9 +22,15 @@ constexpr BOOL TRUE = 1;
 constexpr COLORREF RGB(BYTE Red, BYTE Green, BYTE Blue) {
   return COLORREF{Red} | (COLORREF{Green} << 8) | (COLORREF{Blue} << 16);
 }
-constexpr BYTE GetRValue(COLORREF Color) { return static_cast<BYTE>(Color); }
-constexpr BYTE GetGValue(COLORREF Color) { return static_cast<BYTE>(Color >> 8); }
-constexpr BYTE GetBValue(COLORREF Color) { return static_cast<BYTE>(Color >> 16); }
+constexpr BYTE GetRValue(COLORREF Color) {
+  return static_cast<BYTE>(Color);
+}
+constexpr BYTE GetGValue(COLORREF Color) {
+  return static_cast<BYTE>(Color >> 8);
+}
+constexpr BYTE GetBValue(COLORREF Color) {
+  return static_cast<BYTE>(Color >> 16);
+}
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 // The handle types. Their objects are defined by the graphics layer only.
@@ -127,7 +133,6 @@ constexpr DWORD NOTSRCCOPY = 0x00330008;
 constexpr DWORD SRCAND = 0x008800C6;
 constexpr DWORD SRCPAINT = 0x00EE0086;
 
-
 // Contexts. A fresh memory context has background white, text black, and a 1x1 monochrome stock
 // bitmap selected; its format is that of the bitmap selected into it.
 HDC CreateCompatibleDC(HDC Reference);
@@ -162,8 +167,8 @@ int GetDIBits(HDC DC, HBITMAP Bitmap, UINT StartScan, UINT Lines, void* Bits, BI
 // pixel (2i + 1) * sourceN / (2n) on each axis.
 BOOL BitBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX, int SourceY,
             DWORD Rop);
-BOOL StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX,
-                int SourceY, int SourceWidth, int SourceHeight, DWORD Rop);
+BOOL StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX, int SourceY,
+                int SourceWidth, int SourceHeight, DWORD Rop);
 int StretchDIBits(HDC Dest, int X, int Y, int Width, int Height, int SourceX, int SourceY,
                   int SourceWidth, int SourceHeight, const void* Bits, const BITMAPINFO* Info,
                   UINT Usage, DWORD Rop);

@@ -252,9 +252,9 @@ int GetDIBits(HDC DC, HBITMAP Handle, UINT StartScan, UINT Lines, void* Bits, BI
   TSurface Target;
   DIBSurface(Window, Bits, Target);
   // Scan lines count from the bottom for a bottom-up target, from the top for a top-down one.
-  const int32_t FirstRow = Header.biHeight < 0 ? static_cast<int32_t>(StartScan)
-                                               : Bitmap->Height - static_cast<int32_t>(StartScan) -
-                                                     Rows;
+  const int32_t FirstRow = Header.biHeight < 0
+                               ? static_cast<int32_t>(StartScan)
+                               : Bitmap->Height - static_cast<int32_t>(StartScan) - Rows;
   CopyRows(Bitmap->Surface(), Target, FirstRow, Rows, SameTable);
   return Rows;
 }

@@ -83,8 +83,8 @@ bool CopyRowsDirectly(const TBlitSource& Source, const TBlitTarget& Target, cons
 // Source colours equal to Key are not drawn; NoKey draws every pixel.
 constexpr uint64_t NoKey = ~uint64_t{0};
 
-BOOL Blit(const TBlitTarget& Target, const TRect& To, const TBlitSource& Source,
-          const TRect& From, DWORD Rop, uint64_t Key = NoKey) {
+BOOL Blit(const TBlitTarget& Target, const TRect& To, const TBlitSource& Source, const TRect& From,
+          DWORD Rop, uint64_t Key = NoKey) {
   if (!KnownRop(Rop) || To.Width <= 0 || To.Height <= 0 || From.Width <= 0 || From.Height <= 0)
     return FALSE;
   if (Rop == SRCCOPY && Key == NoKey && CopyRowsDirectly(Source, Target, To, From))
@@ -124,15 +124,15 @@ bool TargetOf(HDC DC, TBlitTarget& Target) {
 
 } // namespace
 
-BOOL StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX,
-                int SourceY, int SourceWidth, int SourceHeight, DWORD Rop) {
+BOOL StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX, int SourceY,
+                int SourceWidth, int SourceHeight, DWORD Rop) {
   TBlitTarget Target;
   const TDeviceContext* From = ContextOf(Source);
   if (!TargetOf(Dest, Target) || From == nullptr || From->Screen)
     return FALSE;
   const TBlitSource Origin{From->Selected->Surface(), From->Background};
-  return Blit(Target, {X, Y, Width, Height}, Origin,
-              {SourceX, SourceY, SourceWidth, SourceHeight}, Rop);
+  return Blit(Target, {X, Y, Width, Height}, Origin, {SourceX, SourceY, SourceWidth, SourceHeight},
+              Rop);
 }
 
 BOOL TransparentBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX,
@@ -142,8 +142,8 @@ BOOL TransparentBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, i
   if (!TargetOf(Dest, Target) || From == nullptr || From->Screen)
     return FALSE;
   const TBlitSource Origin{From->Selected->Surface(), From->Background};
-  return Blit(Target, {X, Y, Width, Height}, Origin,
-              {SourceX, SourceY, SourceWidth, SourceHeight}, SRCCOPY, Transparent);
+  return Blit(Target, {X, Y, Width, Height}, Origin, {SourceX, SourceY, SourceWidth, SourceHeight},
+              SRCCOPY, Transparent);
 }
 
 BOOL BitBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int SourceX, int SourceY,
@@ -152,8 +152,8 @@ BOOL BitBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Source, int Sourc
 }
 
 int StretchDIBits(HDC Dest, int X, int Y, int Width, int Height, int SourceX, int SourceY,
-                  int SourceWidth, int SourceHeight, const void* Bits, const BITMAPINFO* Info,
-                  UINT, DWORD Rop) {
+                  int SourceWidth, int SourceHeight, const void* Bits, const BITMAPINFO* Info, UINT,
+                  DWORD Rop) {
   TBlitTarget Target;
   TSurface Surface;
   if (!TargetOf(Dest, Target) || Info == nullptr || !DIBSurface(*Info, Bits, Surface))

@@ -81,7 +81,9 @@ bool TBitmapObject::Allocate() {
   return Bits != nullptr;
 }
 
-TBitmapObject::~TBitmapObject() { std::free(Bits); }
+TBitmapObject::~TBitmapObject() {
+  std::free(Bits);
+}
 
 TSurface TBitmapObject::Surface() const {
   TSurface View;
@@ -154,7 +156,9 @@ int GdiLiveObjectCount() {
          CountOf(ContextHandles(), okMemoryDC);
 }
 
-int GdiScreenDCCount() { return CountOf(ContextHandles(), okScreenDC); }
+int GdiScreenDCCount() {
+  return CountOf(ContextHandles(), okScreenDC);
+}
 
 HDC CreateCompatibleDC(HDC Reference) {
   if ((Reference != nullptr && ContextOf(Reference) == nullptr) || InjectedGdiFailure(gcCreate))

@@ -3,10 +3,14 @@
 
 namespace {
 
-COLORREF FromQuad(const RGBQUAD& Quad) { return RGB(Quad.rgbRed, Quad.rgbGreen, Quad.rgbBlue); }
+COLORREF FromQuad(const RGBQUAD& Quad) {
+  return RGB(Quad.rgbRed, Quad.rgbGreen, Quad.rgbBlue);
+}
 
 // 5-bit channels widen by repeating their top bits, so 0 and 31 map to 0 and 255.
-BYTE Widen5(uint32_t Value) { return static_cast<BYTE>((Value << 3) | (Value >> 2)); }
+BYTE Widen5(uint32_t Value) {
+  return static_cast<BYTE>((Value << 3) | (Value >> 2));
+}
 
 } // namespace
 
@@ -54,7 +58,8 @@ void TSurface::SetRawPixel(int32_t X, int32_t Y, uint32_t Value) const {
   switch (BitCount) {
   case 1: {
     const auto Bit = static_cast<uint8_t>(0x80u >> (X & 7));
-    Line[X >> 3] = static_cast<uint8_t>((Value & 1) != 0 ? Line[X >> 3] | Bit : Line[X >> 3] & ~Bit);
+    Line[X >> 3] =
+        static_cast<uint8_t>((Value & 1) != 0 ? Line[X >> 3] | Bit : Line[X >> 3] & ~Bit);
     return;
   }
   case 4: {

@@ -1,6 +1,6 @@
 // Canvases, the graphic base class's file operations, and pictures with their registry.
-#include "platform/graphics/graphics.h"
 #include "platform/graphics/gdiobjects.h"
+#include "platform/graphics/graphics.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,13 +40,17 @@ void TCanvas::Draw(int X, int Y, TGraphic& Graphic) {
   Graphic.Draw(*this, {X, Y, X + Graphic.GetWidth(), Y + Graphic.GetHeight()});
 }
 
-void TCanvas::StretchDraw(const TRect& Rect, TGraphic& Graphic) { Graphic.Draw(*this, Rect); }
+void TCanvas::StretchDraw(const TRect& Rect, TGraphic& Graphic) {
+  Graphic.Draw(*this, Rect);
+}
 
 void TCanvas::FillRect(const TRect& Rect, TColor Color) {
   FillSolid(GetHandle(), Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), ColorToRGB(Color));
 }
 
-COLORREF TCanvas::GetPixel(int X, int Y) { return ::GetPixel(GetHandle(), X, Y); }
+COLORREF TCanvas::GetPixel(int X, int Y) {
+  return ::GetPixel(GetHandle(), X, Y);
+}
 
 void TCanvas::SetPixel(int X, int Y, TColor Color) {
   ::SetPixel(GetHandle(), X, Y, ColorToRGB(Color));

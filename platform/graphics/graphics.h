@@ -160,7 +160,7 @@ private:
 
   HBITMAP FHandle = nullptr;
   TPixelFormat FPendingFormat = pfDevice; // the format a bitmap without pixels will get
-  int32_t FEmptyWidth = 0;                 // the size asked for while there are no pixels
+  int32_t FEmptyWidth = 0;                // the size asked for while there are no pixels
   int32_t FEmptyHeight = 0;
   TBitmapCanvas FCanvas{*this};
   TColor FTransparentColor = clWhite;
