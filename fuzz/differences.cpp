@@ -1,5 +1,6 @@
 #include "fuzz/differences.h"
 
+#include "fuzz/harness.h"
 #include "png/pnginflater.h"
 
 #include <zlib.h>
@@ -27,6 +28,9 @@ struct THeaderSeen {
 struct TFileStructure {
   std::vector<TChunkSeen> Chunks;
   std::optional<THeaderSeen> Header;
+  // Every filtered row the header declares, and their sum.
+  std::vector<size_t> RowLengths;
+  size_t FilteredSize = 0;
   // The image data of the first run of IDAT chunks, inflated by zlib as far as it goes, and
   // whether the zlib stream reaches its end (last block and check value) within that run.
   TBytes ImageData;
@@ -37,10 +41,6 @@ struct TFileStructure {
   // zlib's text for the damage it found in the image data, if any.
   std::string DataError;
 };
-
-uint32_t BigEndian32(const uint8_t* Bytes) {
-  return uint32_t{Bytes[0]} << 24 | uint32_t{Bytes[1]} << 16 | uint32_t{Bytes[2]} << 8 | Bytes[3];
-}
 
 std::vector<TChunkSeen> ChunksOf(const TBytes& File) {
   std::vector<TChunkSeen> Chunks;
@@ -91,13 +91,6 @@ std::vector<size_t> RowLengths(const THeaderSeen& Header) {
   return Lengths;
 }
 
-size_t FilteredSize(const THeaderSeen& Header) {
-  size_t Size = 0;
-  for (const size_t Length : RowLengths(Header))
-    Size += Length;
-  return Size;
-}
-
 // Inflates the first IDAT run: the first Limit bytes are kept, the rest only counted through.
 void Inflate(TFileStructure& Structure, size_t Limit) {
   auto Chunk = std::find_if(Structure.Chunks.begin(), Structure.Chunks.end(),
@@ -141,8 +134,12 @@ TFileStructure StructureOf(const TBytes& File) {
   Structure.Chunks = ChunksOf(File);
   Structure.Header = HeaderOf(Structure.Chunks);
   if (Structure.Header && Structure.Header->Interlace <= 1 &&
-      RowSizeForPixels(1, Structure.Header->ColourType, Structure.Header->Depth) > 0)
-    Inflate(Structure, FilteredSize(*Structure.Header));
+      RowSizeForPixels(1, Structure.Header->ColourType, Structure.Header->Depth) > 0) {
+    Structure.RowLengths = RowLengths(*Structure.Header);
+    for (const size_t Length : Structure.RowLengths)
+      Structure.FilteredSize += Length;
+    Inflate(Structure, Structure.FilteredSize);
+  }
   return Structure;
 }
 
@@ -152,7 +149,7 @@ bool HasFilterTypeAbove4(const TFileStructure& File) {
   if (!File.Header)
     return false;
   size_t At = 0;
-  for (const size_t Length : RowLengths(*File.Header)) {
+  for (const size_t Length : File.RowLengths) {
     if (At >= File.ImageData.size())
       return false;
     if (File.ImageData[At] > 4)
@@ -164,8 +161,7 @@ bool HasFilterTypeAbove4(const TFileStructure& File) {
 
 // Before the last row, or before the end of its zlib stream.
 bool ImageDataEndsEarly(const TFileStructure& File) {
-  return File.Header &&
-         (File.ImageData.size() < FilteredSize(*File.Header) || !File.DataStreamEnds);
+  return File.Header && (File.ImageData.size() < File.FilteredSize || !File.DataStreamEnds);
 }
 
 bool HasTypeOtherThanLetters(const TFileStructure& File) {

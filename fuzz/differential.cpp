@@ -6,7 +6,6 @@
 #include "png/pngimage.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -22,11 +21,9 @@ TOurDecode DecodeOurs(const TBytes& File) {
   for (size_t Index = 0; Index < Result.Gamma.size(); ++Index)
     Result.Gamma[Index] = static_cast<uint8_t>(Index);
   TMemoryStream Stream;
-  Stream.WriteBuffer(File.data(), static_cast<int64_t>(File.size()));
-  Stream.SetPosition(0);
   TPNGObject Png;
   try {
-    Png.LoadFromStream(Stream);
+    Png.LoadFromStream(Filled(Stream, File.data(), File.size()));
   } catch (const Exception& Error) {
     Result.Error = Error.Message();
     return Result;
@@ -85,8 +82,6 @@ void FuzzPngAgainstLibpng(const uint8_t* Data, size_t Size) {
   if (DeclaredPngPixels(Data, Size) > MaxFuzzedPixels)
     return;
   const TDifferential Result = CompareWithLibpng(Data, Size);
-  if (Result.Agreement == TAgreement::Finding) {
-    std::fprintf(stderr, "fuzz finding: %s\n", Result.What.c_str());
-    std::abort();
-  }
+  if (Result.Agreement == TAgreement::Finding)
+    Finding(Result.What);
 }

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <bit>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -25,11 +24,9 @@ struct TRgbImage {
 
 std::optional<TRgbImage> OurRgb(const uint8_t* Data, size_t Size) {
   TMemoryStream Stream;
-  Stream.WriteBuffer(Data, static_cast<int64_t>(Size));
-  Stream.SetPosition(0);
   TBitmap Bitmap;
   try {
-    Bitmap.LoadFromStream(Stream);
+    Bitmap.LoadFromStream(Filled(Stream, Data, Size));
   } catch (const EInvalidGraphic&) {
     return std::nullopt;
   }
@@ -60,26 +57,19 @@ std::optional<TRgbImage> MagickRgb(const uint8_t* Data, size_t Size) {
   }
 }
 
-uint32_t LittleEndian(const uint8_t* Bytes, int Count) {
-  uint32_t Value = 0;
-  for (int Index = Count - 1; Index >= 0; --Index)
-    Value = Value << 8 | Bytes[Index];
-  return Value;
-}
-
 // The width of the red, green and blue fields of a 16- or 32-bit pixel (their masks follow the
 // 40-byte header, or are in a larger one); 8 for every other file.
 std::array<int, 3> FieldWidths(const uint8_t* Data, size_t Size) {
   std::array<int, 3> Widths{8, 8, 8};
-  if (Size < 66 || LittleEndian(Data + 14, 4) < 40)
+  if (Size < 66 || LittleEndian32(Data + 14) < 40)
     return Widths;
-  const uint32_t BitCount = LittleEndian(Data + 28, 2);
-  const uint32_t Compression = LittleEndian(Data + 30, 4);
+  const uint32_t BitCount = LittleEndian32(Data + 28) & 0xFFFF;
+  const uint32_t Compression = LittleEndian32(Data + 30);
   if (BitCount == 16 && Compression == 0)
     return {5, 5, 5};
   if ((BitCount == 16 || BitCount == 32) && Compression == 3)
     for (size_t Channel = 0; Channel < 3; ++Channel)
-      Widths[Channel] = std::popcount(LittleEndian(Data + 54 + 4 * Channel, 4));
+      Widths[Channel] = std::popcount(LittleEndian32(Data + 54 + 4 * Channel));
   return Widths;
 }
 
@@ -88,11 +78,6 @@ bool SameAtWidth(uint8_t Ours, uint8_t Theirs, int Width) {
     return std::abs(Ours - Theirs) <= 1;
   const int Shift = Width == 0 ? 0 : 8 - Width;
   return Ours >> Shift == Theirs >> Shift;
-}
-
-[[noreturn]] void Finding(const std::string& What) {
-  std::fprintf(stderr, "fuzz finding: %s\n", What.c_str());
-  std::abort();
 }
 
 } // namespace

@@ -11,25 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 [[noreturn]] void Finding(const std::string& What) {
   std::fprintf(stderr, "fuzz finding: %s\n", What.c_str());
   std::abort();
-}
-
-template <class... TClasses>
-bool IsOneOf(const Exception& Error) {
-  return (... || (dynamic_cast<const TClasses*>(&Error) != nullptr));
-}
-
-// The sixteen classes the codec raises.
-bool IsPngError(const Exception& Error) {
-  return IsOneOf<EPNGOutMemory, EPngError, EPngUnexpectedEnd, EPngInvalidCRC, EPngInvalidIHDR,
-                 EPNGMissingMultipleIDAT, EPNGZLIBError, EPNGInvalidPalette, EPNGInvalidFileHeader,
-                 EPNGIHDRNotFirst, EPNGSizeExceeds, EPNGUnknownCriticalChunk,
-                 EPNGUnknownCompression, EPNGUnknownInterlace, EPNGNoImageData,
-                 EPNGHeaderNotPresent>(Error);
 }
 
 uint32_t BigEndian32(const uint8_t* Bytes) {
@@ -44,6 +28,22 @@ TMemoryStream& Filled(TMemoryStream& Stream, const uint8_t* Data, size_t Size) {
   Stream.WriteBuffer(Data, static_cast<int64_t>(Size));
   Stream.SetPosition(0);
   return Stream;
+}
+
+namespace {
+
+template <class... TClasses>
+bool IsOneOf(const Exception& Error) {
+  return (... || (dynamic_cast<const TClasses*>(&Error) != nullptr));
+}
+
+// The sixteen classes the codec raises.
+bool IsPngError(const Exception& Error) {
+  return IsOneOf<EPNGOutMemory, EPngError, EPngUnexpectedEnd, EPngInvalidCRC, EPngInvalidIHDR,
+                 EPNGMissingMultipleIDAT, EPNGZLIBError, EPNGInvalidPalette, EPNGInvalidFileHeader,
+                 EPNGIHDRNotFirst, EPNGSizeExceeds, EPNGUnknownCriticalChunk,
+                 EPNGUnknownCompression, EPNGUnknownInterlace, EPNGNoImageData,
+                 EPNGHeaderNotPresent>(Error);
 }
 
 // The image memory: every DIB row and alpha row, and the colour table.

@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+class TMemoryStream;
 
 // Images declaring more pixels than this are passed over: the fuzzer's memory limit, not the
 // codec's, would end the run. The codec's own limits are tested at full size in the suite.
@@ -20,6 +23,15 @@ void FuzzPng(const uint8_t* Data, size_t Size);
 void FuzzBitmap(const uint8_t* Data, size_t Size);
 // VQZ container, written to a file: the viewer's loading of it into a bitmap.
 void FuzzContainer(const uint8_t* Data, size_t Size);
+
+// Reports a finding on standard error and aborts, so that libFuzzer keeps the input.
+[[noreturn]] void Finding(const std::string& What);
+
+uint32_t BigEndian32(const uint8_t* Bytes);
+uint32_t LittleEndian32(const uint8_t* Bytes);
+
+// Stream holding the input, positioned at its start.
+TMemoryStream& Filled(TMemoryStream& Stream, const uint8_t* Data, size_t Size);
 
 // Sets every chunk's CRC to the one its type and body give, so that mutations reach the code
 // behind the CRC check. Returns Size.
