@@ -89,6 +89,25 @@ FILES = {
     "wider-or-taller-than-65535-pixels": png(header(width=65536), data(b"\x00" * 65537)),
 }
 
-for name, contents in FILES.items():
-    with open(os.path.join(HERE, name + ".png"), "wb") as out:
-        out.write(contents)
+
+
+def rle8_bitmap(width, height, codes):
+    """An 8-bit run-length compressed Windows bitmap with a palette of black, red and green."""
+    palette = bytes([0, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0])
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(codes), 0, 0, 3, 0)
+    return b"BM" + struct.pack("<IHHI", offset + len(codes), 0, 0, offset) + info + palette + codes
+
+
+# Pixels both readers take differently: against ImageMagick.
+BITMAPS = {
+    # A run of 8 red pixels in a row of 4, then green in the row above.
+    "rle-pixels-past-the-right-edge--run": rle8_bitmap(4, 2, bytes([8, 1, 0, 0, 4, 2, 0, 1])),
+    # 2 red pixels, a move 5 to the right, 1 green pixel there.
+    "rle-pixels-past-the-right-edge--delta": rle8_bitmap(4, 2, bytes([2, 1, 0, 2, 5, 0, 1, 2, 0, 1])),
+}
+
+for extension, files in ((".png", FILES), (".bmp", BITMAPS)):
+    for name, contents in files.items():
+        with open(os.path.join(HERE, name + extension), "wb") as out:
+            out.write(contents)
