@@ -16,10 +16,6 @@
   std::abort();
 }
 
-uint32_t BigEndian32(const uint8_t* Bytes) {
-  return uint32_t{Bytes[0]} << 24 | uint32_t{Bytes[1]} << 16 | uint32_t{Bytes[2]} << 8 | Bytes[3];
-}
-
 uint32_t LittleEndian32(const uint8_t* Bytes) {
   return uint32_t{Bytes[3]} << 24 | uint32_t{Bytes[2]} << 16 | uint32_t{Bytes[1]} << 8 | Bytes[0];
 }

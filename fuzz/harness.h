@@ -2,6 +2,8 @@
 // the test suite, so every finding stays tested in the normal builds too.
 #pragma once
 
+#include "png/pngbyteorder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,7 +29,6 @@ void FuzzContainer(const uint8_t* Data, size_t Size);
 // Reports a finding on standard error and aborts, so that libFuzzer keeps the input.
 [[noreturn]] void Finding(const std::string& What);
 
-uint32_t BigEndian32(const uint8_t* Bytes);
 uint32_t LittleEndian32(const uint8_t* Bytes);
 
 // Stream holding the input, positioned at its start.

@@ -88,12 +88,7 @@ bool TChunk::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) {
 }
 
 bool TChunk::SaveChunk(TStream& Stream) {
-  const uint32_t Length = SwapBytes32(static_cast<uint32_t>(FBodySize));
-  const uint32_t Crc = SwapBytes32(ChunkCrc(ChunkTag, ChunkBody(), FBodySize));
-  Stream.WriteBuffer(&Length, sizeof Length);
-  Stream.WriteBuffer(ChunkTag.data(), ChunkTag.size());
-  Stream.WriteBuffer(ChunkBody(), FBodySize);
-  Stream.WriteBuffer(&Crc, sizeof Crc);
+  WriteChunk(Stream, ChunkTag, ChunkBody(), static_cast<uint32_t>(FBodySize));
   return true;
 }
 

@@ -12,8 +12,6 @@ const TAdam7Pass Adam7Passes[7] = {{0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0,
 
 namespace {
 
-constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
-
 // A byte borrowed for a while: its value comes back however the borrower leaves, a zlib error
 // included, as the image memory is kept after one.
 struct TBytePutBack {

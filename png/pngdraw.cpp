@@ -37,15 +37,11 @@ void BlendPixel(uint8_t* Under, uint8_t Blue, uint8_t Green, uint8_t Red, uint8_
   Under[2] = BlendChannel(Red, Under[2], Alpha);
 }
 
-COLORREF ColorOf(const RGBQUAD& Entry) {
-  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
-}
-
 // A colour none of the first Count entries has.
 COLORREF UnusedColor(const RGBQUAD* Colors, int Count) {
   for (COLORREF Candidate = 1;; ++Candidate)
     if (std::none_of(Colors, Colors + Count,
-                     [&](const RGBQUAD& Entry) { return ColorOf(Entry) == Candidate; }))
+                     [&](const RGBQUAD& Entry) { return ColorOfEntry(Entry) == Candidate; }))
       return Candidate;
 }
 
@@ -86,8 +82,7 @@ void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
   const TChunkIHDR& H = Header();
   Info = H.DibInfo;
   Key = ImageKeyColor();
-  const auto* Transparency =
-      static_cast<const TChunktRNS*>(ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
+  const auto* Transparency = ChunkList.ItemOf<TChunktRNS>();
   if (!H.PaletteMode || Transparency == nullptr)
     return;
   const int Entries = 1 << H.BitCount();
@@ -96,7 +91,7 @@ void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
     return;
   const bool Shared =
       std::count_if(Info.bmiColors, Info.bmiColors + Entries, [&](const RGBQUAD& E) {
-        return ColorOf(E) == ColorOf(Info.bmiColors[Index]);
+        return ColorOfEntry(E) == ColorOfEntry(Info.bmiColors[Index]);
       }) > 1;
   if (!Shared)
     return;
@@ -106,10 +101,8 @@ void TPNGObject::KeyedDrawingInfo(BITMAPINFO& Info, COLORREF& Key) const {
 
 void TPNGObject::BlendOver(uint8_t* Buffer) const {
   const TChunkIHDR& H = Header();
-  const auto* Transparency =
-      static_cast<const TChunktRNS*>(ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
-  const auto* Palette =
-      static_cast<const TChunkPLTE*>(ChunkList.ItemOfClass(TChunkPLTE::ClassInfo));
+  const auto* Transparency = ChunkList.ItemOf<TChunktRNS>();
+  const auto* Palette = ChunkList.ItemOf<TChunkPLTE>();
   const int Count = H.BitCount();
   if (Count != 24 && Count != 1 && Count != 4 && Count != 8)
     return;

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
-
 // Each pixel layout stores image column C as PNG pixel K of the raw row. 16-bit samples are
 // written as v x 257, so full intensity stays full.
 using TPixelPack = void (*)(const uint8_t* Inverse, const uint8_t* Dib, int32_t C,
@@ -94,16 +92,6 @@ TPixelPack PackerFor(uint8_t ColorType, int SampleBits) {
   }
 }
 
-void WriteDataChunk(TStream& Stream, const uint8_t* Bytes, uint32_t Count) {
-  const uint32_t Length = SwapBytes32(Count);
-  uint32_t Crc = UpdateCrc32(0xFFFFFFFFu, IdatTag.data(), 4);
-  Crc = SwapBytes32(~UpdateCrc32(Crc, Bytes, static_cast<int32_t>(Count)));
-  Stream.WriteBuffer(&Length, 4);
-  Stream.WriteBuffer(IdatTag.data(), 4);
-  Stream.WriteBuffer(Bytes, Count);
-  Stream.WriteBuffer(&Crc, 4);
-}
-
 std::unique_ptr<uint8_t[]> NewOutputBuffer(size_t Size) {
   std::unique_ptr<uint8_t[]> Buffer(new (std::nothrow) uint8_t[Size]);
   if (!Buffer)
@@ -135,7 +123,7 @@ public:
 
   void Finish() {
     if (Filled > 0)
-      WriteDataChunk(Stream, Buffer.get(), Filled);
+      WriteChunk(Stream, IdatTag, Buffer.get(), Filled);
   }
 
 private:
@@ -149,7 +137,7 @@ private:
       Capacity = Grown;
       return;
     }
-    WriteDataChunk(Stream, Buffer.get(), Filled);
+    WriteChunk(Stream, IdatTag, Buffer.get(), Filled);
     Filled = 0;
   }
 

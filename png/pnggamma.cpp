@@ -1,5 +1,5 @@
 // The gamma chunk and the gamma tables it builds.
-#include "png/pngimage.h"
+#include "png/pngframe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,16 +34,13 @@ TChunkgAMA::TChunkgAMA(TPNGObject* Owner) : TChunkWithClass(Owner) {
 uint32_t TChunkgAMA::GetGammaValue() const {
   if (!ValidBody())
     return 1;
-  const uint8_t* Body = ChunkBody();
-  return (uint32_t{Body[0]} << 24) | (uint32_t{Body[1]} << 16) | (uint32_t{Body[2]} << 8) | Body[3];
+  return BigEndian32(ChunkBody());
 }
 
 void TChunkgAMA::SetGammaValue(uint32_t Value) {
   if (!ValidBody())
     ResizeBody(4);
-  uint8_t* Body = ChunkBody();
-  for (int i = 0; i < 4; ++i)
-    Body[i] = static_cast<uint8_t>(Value >> (24 - 8 * i));
+  PutBigEndian32(ChunkBody(), Value);
 }
 
 // The PNG standard puts gAMA before PLTE and IDAT. One after them is kept, but correcting what
@@ -69,7 +66,5 @@ bool TChunkgAMA::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
 }
 
 void TChunkgAMA::AssignChunk(const TChunk& Source) {
-  if (!Source.ClassType().InheritsFrom(TChunkgAMA::ClassInfo))
-    TPNGObject::RaisePngError<EPngError>(PngMessage(MsgIncompatibleChunks));
-  TChunk::AssignChunk(Source);
+  TChunk::AssignChunk(CheckedSource<TChunkgAMA>(Source));
 }

@@ -10,16 +10,6 @@ namespace {
 constexpr int32_t HeaderBodySize = 13;
 constexpr uint32_t MaxImageSide = 65535;
 
-uint32_t BigEndian32(const uint8_t* Bytes) {
-  return (uint32_t{Bytes[0]} << 24) | (uint32_t{Bytes[1]} << 16) | (uint32_t{Bytes[2]} << 8) |
-         Bytes[3];
-}
-
-void PutBigEndian32(uint8_t* Bytes, uint32_t Value) {
-  for (int i = 0; i < 4; ++i)
-    Bytes[i] = static_cast<uint8_t>(Value >> (24 - 8 * i));
-}
-
 // The DIB bit count that holds a PNG colour type and depth: 2-bit samples in 4-bit pixels,
 // 16-bit grey as its high byte; 0 for a pair without a DIB format.
 int DibBitCountFor(uint8_t ColorType, uint8_t BitDepth) {
@@ -45,10 +35,6 @@ int DibBitCountFor(uint8_t ColorType, uint8_t BitDepth) {
   default:
     return 0;
   }
-}
-
-int32_t DibRowStride(uint32_t Width, int Count) {
-  return static_cast<int32_t>(((int64_t{Width} * Count + 31) & ~int64_t{31}) / 8);
 }
 
 } // namespace
@@ -137,10 +123,7 @@ void TChunkIHDR::CheckFields() {
 // chunks that are unsafe to copy after a change to the header go, as the PNG copy rules require.
 void TChunkIHDR::WidenTwoBitDepth() {
   TPNGObject* Owner = OwnerImage();
-  auto* Transparency =
-      Owner != nullptr
-          ? static_cast<TChunktRNS*>(Owner->ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
-          : nullptr;
+  auto* Transparency = Owner != nullptr ? Owner->ChunkList.ItemOf<TChunktRNS>() : nullptr;
   const bool GreyKey =
       ColorType == COLOR_GRAYSCALE && Transparency != nullptr && Transparency->HasValidKey();
   BitDepth = 4;
@@ -180,9 +163,7 @@ bool TChunkIHDR::SaveChunk(TStream& Stream) {
 }
 
 void TChunkIHDR::AssignChunk(const TChunk& Source) {
-  if (!Source.ClassType().InheritsFrom(TChunkIHDR::ClassInfo))
-    TPNGObject::RaisePngError<EPngError>(PngMessage(MsgIncompatibleChunks));
-  const auto& Other = static_cast<const TChunkIHDR&>(Source);
+  const auto& Other = CheckedSource<TChunkIHDR>(Source);
   Width = Other.Width;
   Height = Other.Height;
   BitDepth = Other.BitDepth;
@@ -222,7 +203,7 @@ void TChunkIHDR::CreateImageMemory() {
   DibInfo = BITMAPINFO{};
   FreeImageMemory();
   ChooseDibFormat();
-  RowStride = DibRowStride(Width, BitCount());
+  RowStride = static_cast<int32_t>(PaddedRowBytes(Width, BitCount()));
   if (OwnerImage() != nullptr && OwnerImage()->ScratchPalette != nullptr) {
     DeleteObject(OwnerImage()->ScratchPalette);
     OwnerImage()->ScratchPalette = nullptr;

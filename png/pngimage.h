@@ -466,6 +466,11 @@ public:
   }
   // The first chunk from index 0 up of class ChunkClass or a descendant of it; none otherwise.
   TChunk* ItemOfClass(const TChunkClass& ChunkClass) const;
+  // The same, typed: the first chunk of class T or a descendant of it.
+  template <class T>
+  T* ItemOf() const {
+    return static_cast<T*>(ItemOfClass(T::ClassInfo));
+  }
 };
 
 // ---------------------------------------------------------------------------------------------

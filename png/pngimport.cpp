@@ -10,27 +10,6 @@ bool KnownBitmapDepth(int BitsPerPixel) {
          BitsPerPixel == 24 || BitsPerPixel == 32;
 }
 
-COLORREF ColorOf(const RGBQUAD& Entry) {
-  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
-}
-
-// The nearest of the first Count table entries: squared RGB distance, the lowest index on ties,
-// as the graphics layer's palettes choose.
-uint32_t NearestEntry(const RGBQUAD* Colors, int Count, COLORREF Color) {
-  uint32_t Best = 0;
-  int64_t BestDistance = INT64_MAX;
-  for (int i = 0; i < Count; ++i) {
-    const int64_t R = int64_t{Colors[i].rgbRed} - GetRValue(Color);
-    const int64_t G = int64_t{Colors[i].rgbGreen} - GetGValue(Color);
-    const int64_t B = int64_t{Colors[i].rgbBlue} - GetBValue(Color);
-    if (R * R + G * G + B * B < BestDistance) {
-      BestDistance = R * R + G * G + B * B;
-      Best = static_cast<uint32_t>(i);
-    }
-  }
-  return Best;
-}
-
 struct TPixelPlace {
   uint8_t* Byte;
   int Shift;
@@ -44,7 +23,7 @@ TPixelPlace IndexedPlace(uint8_t* Row, int BitCount, int32_t X) {
 }
 
 const TChunkPLTE* PaletteOf(const TPNGObject& Image) {
-  return static_cast<const TChunkPLTE*>(Image.ChunkList.ItemOfClass(TChunkPLTE::ClassInfo));
+  return Image.ChunkList.ItemOf<TChunkPLTE>();
 }
 
 } // namespace
@@ -89,8 +68,7 @@ void TPNGObject::ImportBitmapHandle(HBITMAP Handle, bool Transparent, COLORREF K
     // An indexed bitmap whose key is none of its colours has nothing transparent.
     const bool KeyInPalette =
         Palette == nullptr ||
-        std::any_of(Header->DibInfo.bmiColors, Header->DibInfo.bmiColors + Palette->EntryCount,
-                    [&](const RGBQUAD& E) { return ColorOf(E) == (KeyColor & 0xFFFFFFu); });
+        ExactColorIndex(Header->DibInfo.bmiColors, Palette->EntryCount, KeyColor) >= 0;
     if (KeyInPalette) {
       Transparency->SetKeyColor(KeyColor);
       return;
@@ -135,7 +113,7 @@ COLORREF TPNGObject::GetIndexedPixel(int32_t X, int32_t Y) const {
     return 0;
   }
   // The colour table is gamma-corrected already: its entry is the colour shown.
-  return ColorOf(H.DibInfo.bmiColors[Index]);
+  return ColorOfEntry(H.DibInfo.bmiColors[Index]);
 }
 
 // Only an index the pixel can hold is written: palette entries that exist, grey levels of the
@@ -150,7 +128,7 @@ void TPNGObject::SetIndexedPixel(int32_t X, int32_t Y, COLORREF Color) {
   if (Candidates <= 0)
     return;
   const uint32_t Index =
-      NearestEntry(H.DibInfo.bmiColors, Candidates, ColorToRGB(static_cast<TColor>(Color)));
+      NearestColorIndex(H.DibInfo.bmiColors, Candidates, ColorToRGB(static_cast<TColor>(Color)));
   const TPixelPlace Place = IndexedPlace(RowAddress(Y), H.BitCount(), X);
   *Place.Byte =
       static_cast<uint8_t>((*Place.Byte & ~(Place.Mask << Place.Shift)) | Index << Place.Shift);

@@ -1,5 +1,5 @@
 // The palette and transparency chunks, and the image's transparency as they make it.
-#include "png/pngimage.h"
+#include "png/pngframe.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,13 +12,7 @@ bool IsGreyscale(const TChunkIHDR* Header) {
 }
 
 const TChunkPLTE* PaletteOf(const TPNGObject* Owner) {
-  return Owner == nullptr
-             ? nullptr
-             : static_cast<const TChunkPLTE*>(Owner->ChunkList.ItemOfClass(TChunkPLTE::ClassInfo));
-}
-
-COLORREF ColorOfEntry(const RGBQUAD& Entry) {
-  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
+  return Owner == nullptr ? nullptr : Owner->ChunkList.ItemOf<TChunkPLTE>();
 }
 
 // The value in 0..255 whose gamma-corrected form is nearest to Shown, the lowest on ties.
@@ -29,11 +23,6 @@ uint8_t SampleShownAs(const std::array<uint8_t, 256>& Gamma, uint8_t Shown) {
         std::abs(Gamma[static_cast<size_t>(Best)] - Shown))
       Best = v;
   return static_cast<uint8_t>(Best);
-}
-
-void PutBigEndian16(uint8_t* Bytes, uint32_t Value) {
-  Bytes[0] = static_cast<uint8_t>(Value >> 8);
-  Bytes[1] = static_cast<uint8_t>(Value);
 }
 
 } // namespace
@@ -75,10 +64,9 @@ bool TChunkPLTE::SaveChunk(TStream& Stream) {
 // The entries travel with the header's colour table; the body only matters where it is kept as
 // read.
 void TChunkPLTE::AssignChunk(const TChunk& Source) {
-  if (!Source.ClassType().InheritsFrom(TChunkPLTE::ClassInfo))
-    TPNGObject::RaisePngError<EPngError>(PngMessage(MsgIncompatibleChunks));
-  TChunk::AssignChunk(Source);
-  EntryCount = static_cast<const TChunkPLTE&>(Source).EntryCount;
+  const auto& Other = CheckedSource<TChunkPLTE>(Source);
+  TChunk::AssignChunk(Other);
+  EntryCount = Other.EntryCount;
 }
 
 uint32_t TChunkPLTE::GetEntry(uint8_t Index) const {
@@ -133,17 +121,14 @@ bool TChunktRNS::SaveChunk(TStream& Stream) {
 }
 
 void TChunktRNS::AssignChunk(const TChunk& Source) {
-  if (!Source.ClassType().InheritsFrom(TChunktRNS::ClassInfo))
-    TPNGObject::RaisePngError<EPngError>(PngMessage(MsgIncompatibleChunks));
-  const auto& Other = static_cast<const TChunktRNS&>(Source);
+  const auto& Other = CheckedSource<TChunktRNS>(Source);
   AlphaTable = Other.AlphaTable;
   BinaryTransparency = Other.BinaryTransparency;
   TChunk::AssignChunk(Source);
 }
 
 uint16_t TChunktRNS::KeySample(int Index) const {
-  return static_cast<uint16_t>(AlphaTable[static_cast<size_t>(2 * Index)] << 8 |
-                               AlphaTable[static_cast<size_t>(2 * Index + 1)]);
+  return BigEndian16(AlphaTable.data() + 2 * Index);
 }
 
 bool TChunktRNS::HasValidKey() const {
@@ -249,12 +234,7 @@ void TChunktRNS::SetKeyColor(COLORREF Color) {
   } else if (Header->ColorType == COLOR_PALETTE) {
     const TChunkPLTE* Palette = PaletteOf(OwnerImage());
     const int32_t Entries = Palette != nullptr ? Palette->EntryCount : 0;
-    int32_t Found = 0;
-    for (int32_t i = 0; i < Entries; ++i)
-      if (ColorOfEntry(Header->DibInfo.bmiColors[i]) == (Color & 0xFFFFFFu)) {
-        Found = i;
-        break;
-      }
+    const int32_t Found = std::max(0, ExactColorIndex(Header->DibInfo.bmiColors, Entries, Color));
     std::fill_n(AlphaTable.begin(), Found, uint8_t{255});
     ResizeBody(Found + 1);
   }
@@ -262,8 +242,7 @@ void TChunktRNS::SetKeyColor(COLORREF Color) {
 
 TTransparencyKind TPNGObject::TransparencyKind() const {
   const TChunkIHDR& H = Header();
-  const auto* Transparency =
-      static_cast<const TChunktRNS*>(ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
+  const auto* Transparency = ChunkList.ItemOf<TChunktRNS>();
   switch (H.ColorType) {
   case COLOR_GRAYSCALE:
   case COLOR_RGB:
@@ -275,11 +254,7 @@ TTransparencyKind TPNGObject::TransparencyKind() const {
     if (Translucent == 0)
       return trOpaque;
     // One entry, fully clear, is a colour key; any partial alpha needs blending.
-    const auto& Alpha = Transparency->AlphaTable;
-    const bool OneClearEntry =
-        Translucent == 1 &&
-        std::find(Alpha.begin(), Alpha.begin() + Transparency->PaletteEntriesCovered(), 0) !=
-            Alpha.begin() + Transparency->PaletteEntriesCovered();
+    const bool OneClearEntry = Translucent == 1 && Transparency->KeyIndex() >= 0;
     return OneClearEntry ? trColorKey : trAlpha;
   }
   case COLOR_GRAYSCALEALPHA:
@@ -291,7 +266,6 @@ TTransparencyKind TPNGObject::TransparencyKind() const {
 }
 
 COLORREF TPNGObject::ImageKeyColor() const {
-  const auto* Transparency =
-      static_cast<const TChunktRNS*>(ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
+  const auto* Transparency = ChunkList.ItemOf<TChunktRNS>();
   return Transparency != nullptr ? Transparency->GetKeyColor() : 0;
 }

@@ -1,5 +1,6 @@
 #include "png/pngsegdeflate.h"
 
+#include "png/pngbyteorder.h"
 #include "png/pngimage.h"
 #include "png/pngzlib.h"
 
@@ -198,9 +199,8 @@ void TSegmentedDeflater::Finish() {
     RaiseZlibError(Z_STREAM_ERROR);
   Submit();
   EmitThrough(SegmentCount - 1);
-  const std::array<uint8_t, 4> Check{static_cast<uint8_t>(Adler >> 24),
-                                     static_cast<uint8_t>(Adler >> 16),
-                                     static_cast<uint8_t>(Adler >> 8), static_cast<uint8_t>(Adler)};
+  std::array<uint8_t, 4> Check{};
+  PutBigEndian32(Check.data(), static_cast<uint32_t>(Adler));
   Sink(Check.data(), Check.size());
 }
 

@@ -3,9 +3,6 @@
 
 namespace {
 
-constexpr TChunkTag IhdrTag = ChunkTagOf("IHDR");
-constexpr TChunkTag IdatTag = ChunkTagOf("IDAT");
-constexpr TChunkTag IendTag = ChunkTagOf("IEND");
 constexpr TChunkTag ChrmTag = ChunkTagOf("cHRM");
 constexpr int32_t ListGrowth = 10;
 
@@ -18,8 +15,7 @@ bool ReadFrame(TStream& Stream, uint32_t& Length, TChunkTag& Tag) {
   uint8_t Frame[8];
   if (Stream.ReadFully(Frame, sizeof Frame) != sizeof Frame)
     return false;
-  Length = (uint32_t{Frame[0]} << 24) | (uint32_t{Frame[1]} << 16) | (uint32_t{Frame[2]} << 8) |
-           Frame[3];
+  Length = BigEndian32(Frame);
   std::copy_n(Frame + 4, 4, Tag.begin());
   return true;
 }

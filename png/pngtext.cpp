@@ -1,5 +1,5 @@
 // The time and text chunks.
-#include "png/pngimage.h"
+#include "png/pngframe.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,13 +7,6 @@
 namespace {
 
 constexpr int32_t TimeBodySize = 7;
-
-template <class T>
-const T& CheckedSource(const TChunk& Source) {
-  if (!Source.ClassType().InheritsFrom(T::ClassInfo))
-    TPNGObject::RaisePngError<EPngError>(PngMessage(MsgIncompatibleChunks));
-  return static_cast<const T&>(Source);
-}
 
 } // namespace
 
@@ -23,7 +16,7 @@ bool TChunktIME::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
   if (Size != TimeBodySize)
     return true;
   const uint8_t* Body = ChunkBody();
-  Year = static_cast<uint16_t>(Body[0] << 8 | Body[1]);
+  Year = BigEndian16(Body);
   Month = Body[2];
   Day = Body[3];
   Hour = Body[4];
@@ -35,8 +28,7 @@ bool TChunktIME::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
 bool TChunktIME::SaveChunk(TStream& Stream) {
   ResizeBody(TimeBodySize);
   uint8_t* Body = ChunkBody();
-  Body[0] = static_cast<uint8_t>(Year >> 8);
-  Body[1] = static_cast<uint8_t>(Year);
+  PutBigEndian16(Body, Year);
   Body[2] = Month;
   Body[3] = Day;
   Body[4] = Hour;

@@ -27,15 +27,13 @@ const TChunkIHDR& UsableHeader(const TPNGObject& Image) {
 
 TShownPixels::TShownPixels(const TPNGObject& Image) : FHeader(UsableHeader(Image)) {
   if (FHeader.ColorType == COLOR_PALETTE) {
-    FPaletteAlpha =
-        static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
+    FPaletteAlpha = Image.ChunkList.ItemOf<TChunktRNS>();
     return;
   }
   if (FHeader.HasAlpha() || Image.TransparencyKind() != trColorKey)
     return;
   FKeyed = true;
-  FKeyIndex = static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo))
-                  ->KeyIndex();
+  FKeyIndex = Image.ChunkList.ItemOf<TChunktRNS>()->KeyIndex();
   FKey = Image.ImageKeyColor() & 0xFFFFFF;
 }
 

@@ -41,10 +41,6 @@ std::string Hex(uint32_t Value) {
   return Text;
 }
 
-int64_t StoredRowBytes(int64_t Width, int64_t BitCount) {
-  return (Width * BitCount + 31) / 32 * 4;
-}
-
 uint16_t LittleU16(const uint8_t* Bytes) {
   return static_cast<uint16_t>(Bytes[0] | Bytes[1] << 8);
 }
@@ -241,7 +237,7 @@ void AllocateRows(const TBitmapHeader& Header, TBitmapFileImage& Image) {
   Image.Width = static_cast<int32_t>(Header.Width);
   Image.Height = static_cast<int32_t>(Header.Height);
   Image.BitCount = IsIndexed(Header) ? Header.BitCount : 24;
-  const int64_t RowBytes = StoredRowBytes(Header.Width, Image.BitCount);
+  const int64_t RowBytes = PaddedRowBytes(Header.Width, Image.BitCount);
   if (RowBytes > std::numeric_limits<int32_t>::max())
     Invalid("its rows are too long to load");
   Image.Rows.assign(static_cast<size_t>(RowBytes) * static_cast<size_t>(Header.Height), 0);
@@ -282,7 +278,7 @@ std::array<TChannel, 3> ChannelsOf(const TBitmapHeader& Header) {
 
 void ReadStoredPixels(TStream& Stream, const TBitmapHeader& Header, int64_t BytesLeft,
                       TBitmapFileImage& Image) {
-  const int64_t RowBytes = StoredRowBytes(Header.Width, Header.BitCount);
+  const int64_t RowBytes = PaddedRowBytes(Header.Width, Header.BitCount);
   if (RowBytes > BytesLeft / Header.Height)
     Invalid("the file ends inside its pixels");
   const bool Masked = Header.BitCount == 16 || Header.BitCount == 32;
@@ -445,7 +441,7 @@ void CheckWritable(const TBitmapFileImage& Image, int64_t TableBytes) {
   if (Image.Width <= 0 || Image.Height <= 0)
     Unwritable("its size " + std::to_string(Image.Width) + " x " + std::to_string(Image.Height) +
                " is not positive");
-  const int64_t RowBytes = StoredRowBytes(Image.Width, Bits);
+  const int64_t RowBytes = PaddedRowBytes(Image.Width, Bits);
   const int64_t Room = std::numeric_limits<uint32_t>::max() - FileHeaderSize - InfoHeaderSize;
   if (RowBytes > (Room - TableBytes) / Image.Height)
     Unwritable("it is too large for a bitmap file");
@@ -495,7 +491,7 @@ std::vector<uint8_t> HeadersOf(const TBitmapFileImage& Image, uint32_t TableByte
 } // namespace
 
 int32_t TBitmapFileImage::RowBytes() const {
-  return static_cast<int32_t>(StoredRowBytes(Width, BitCount));
+  return static_cast<int32_t>(PaddedRowBytes(Width, BitCount));
 }
 
 TBitmapFileImage ReadBitmapFile(TStream& Stream) {

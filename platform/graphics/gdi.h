@@ -183,6 +183,18 @@ COLORREF SetPixel(HDC DC, int X, int Y, COLORREF Color);
 HPALETTE CreatePalette(const LOGPALETTE* Palette);
 UINT GetNearestPaletteIndex(HPALETTE Palette, COLORREF Color);
 
+// Helpers of the DIB layout that every user of device-independent bitmaps needs, in one place.
+// Bytes per DIB row, padded to 4 bytes; computed in 64 bits.
+int64_t PaddedRowBytes(int64_t Width, int BitCount);
+// The nearest of Count colour-table entries, by the palettes' rule above.
+uint32_t NearestColorIndex(const RGBQUAD* Colors, int Count, COLORREF Color);
+// The first of Count colour-table entries that holds exactly Color; -1 if none does.
+int ExactColorIndex(const RGBQUAD* Colors, int Count, COLORREF Color);
+// The colour a colour-table entry holds.
+inline COLORREF ColorOfEntry(const RGBQUAD& Entry) {
+  return RGB(Entry.rgbRed, Entry.rgbGreen, Entry.rgbBlue);
+}
+
 // kernel32's MulDiv: Number * Numerator / Denominator in 64 bits, rounded half away from zero;
 // -1 when the denominator is 0 or the result does not fit.
 int MulDiv(int Number, int Numerator, int Denominator);

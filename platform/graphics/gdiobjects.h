@@ -35,12 +35,6 @@ struct TSurface {
   uint32_t RawMask() const { return BitCount >= 32 ? 0xFFFFFFFFu : (1u << BitCount) - 1; }
 };
 
-// Bytes per row, padded to 4 bytes; computed in 64 bits.
-int64_t PaddedRowBytes(int64_t Width, int BitCount);
-
-// The nearest of Count table entries by squared RGB distance, the lowest index on ties.
-uint32_t NearestColorIndex(const RGBQUAD* Colors, int Count, COLORREF Color);
-
 class TDeviceContext;
 
 class TBitmapObject : public TGdiBitmap {

@@ -3,10 +3,6 @@
 
 namespace {
 
-COLORREF FromQuad(const RGBQUAD& Quad) {
-  return RGB(Quad.rgbRed, Quad.rgbGreen, Quad.rgbBlue);
-}
-
 // 5-bit channels widen by repeating their top bits, so 0 and 31 map to 0 and 255.
 BYTE Widen5(uint32_t Value) {
   return static_cast<BYTE>((Value << 3) | (Value >> 2));
@@ -32,6 +28,13 @@ uint32_t NearestColorIndex(const RGBQUAD* Colors, int Count, COLORREF Color) {
     }
   }
   return Best;
+}
+
+int ExactColorIndex(const RGBQUAD* Colors, int Count, COLORREF Color) {
+  for (int i = 0; i < Count; ++i)
+    if (ColorOfEntry(Colors[i]) == (Color & 0xFFFFFFu))
+      return i;
+  return -1;
 }
 
 uint32_t TSurface::RawPixel(int32_t X, int32_t Y) const {
@@ -92,7 +95,7 @@ COLORREF TSurface::ColorOf(uint32_t Raw) const {
   case 1:
   case 4:
   case 8:
-    return static_cast<int>(Raw) < ColorCount ? FromQuad(Colors[Raw]) : RGB(0, 0, 0);
+    return static_cast<int>(Raw) < ColorCount ? ColorOfEntry(Colors[Raw]) : RGB(0, 0, 0);
   case 16:
     return RGB(Widen5((Raw >> 10) & 31), Widen5((Raw >> 5) & 31), Widen5(Raw & 31));
   default:

@@ -22,7 +22,7 @@ const TBytes FourColours{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
 
 template <class T>
 T& First(TPNGObject& Image) {
-  return *static_cast<T*>(Image.ChunkList.ItemOfClass(T::ClassInfo));
+  return *Image.ChunkList.ItemOf<T>();
 }
 
 // A 1 x 1 8-bit grey image with one more chunk.

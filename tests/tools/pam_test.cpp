@@ -29,8 +29,7 @@ TEST_P(PamSuite, ShowsWhatLibpngDecodesThroughOurGamma) {
   const bool ColourKeyed =
       !H.HasAlpha() && H.ColorType != COLOR_PALETTE && Image.TransparencyKind() == trColorKey;
   const COLORREF Key = Image.ImageKeyColor();
-  const auto* Transparency =
-      static_cast<const TChunktRNS*>(Image.ChunkList.ItemOfClass(TChunktRNS::ClassInfo));
+  const auto* Transparency = Image.ChunkList.ItemOf<TChunktRNS>();
   for (size_t At = 0; At < Want.size(); At += 4) {
     const uint8_t HighByte = Want[At];
     for (size_t Channel = 0; Channel < 3; ++Channel)
