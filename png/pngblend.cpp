@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
 #include <tmmintrin.h>
 #endif
 
@@ -18,13 +18,13 @@ void BlendTrueColourRowPlain(uint8_t* Under, const uint8_t* Row, const uint8_t* 
   }
 }
 
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
 
 namespace {
 
 // Two pixels at a time in 16-bit lanes: s * a + d * (255 - a) + 255 stays below 2^16. The fourth
 // lane of each pixel gets alpha 0, which gives back the buffer's own byte.
-__attribute__((target("ssse3"))) __m128i BlendTwo(__m128i Source, __m128i Dest, __m128i Alpha) {
+VQZ_SSSE3_ROUTINE __m128i BlendTwo(__m128i Source, __m128i Dest, __m128i Alpha) {
   const __m128i Full = _mm_set1_epi16(255);
   const __m128i Sum =
       _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(Source, Alpha),
@@ -42,8 +42,8 @@ void PrefetchAhead(const uint8_t* At, uintptr_t Ahead) {
 // SSSE3 spreads four source pixels and their alphas over the lanes in one shuffle each; the
 // machine is asked once whether it has it. Four clear pixels leave the buffer as it is and four
 // opaque ones replace it, as the blend gives at both ends.
-__attribute__((target("ssse3"))) uint32_t BlendFourAtATime(uint8_t* Under, const uint8_t* Row,
-                                                           const uint8_t* Alpha, uint32_t Width) {
+VQZ_SSSE3_ROUTINE uint32_t BlendFourAtATime(uint8_t* Under, const uint8_t* Row,
+                                            const uint8_t* Alpha, uint32_t Width) {
   const __m128i Zero = _mm_setzero_si128();
   const __m128i SpreadPixels = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i SpreadAlpha = _mm_setr_epi8(0, 0, 0, -1, 1, 1, 1, -1, 2, 2, 2, -1, 3, 3, 3, -1);

@@ -218,7 +218,7 @@ void TChunkIDAT::DecodeInBatches(TReadState& State, TRowDecoder Store) {
         return;
       UnfilterRow(Type, 1, HeaderChunk->ImageRow(First), HeaderChunk->ImageRow(First - 1),
                   RowByteCount);
-      Straight = Type != 3 && Type != 4;
+      Straight = Type != ftAverage && Type != ftPaeth;
       if (!Straight)
         Batch.SetRowAbove(HeaderChunk->ImageRow(First));
       ++First;

@@ -184,7 +184,7 @@ struct TChunkIDAT::TWriteState {
   int SampleBits = 0;
   uint8_t Filters = 0;
   std::vector<uint8_t> RawRow;
-  std::vector<uint8_t> Candidates[5]; // Candidates[0]: the previous raw row, then this one
+  std::vector<uint8_t> Candidates[FilterTypeCount]; // [ftNone]: the previous raw row, then this one
 
   TWriteState(TStream& To, uint32_t ChunkSize, uint64_t ExpectedBytes)
       : Chunks(To, ChunkSize, ExpectedBytes) {}
@@ -216,8 +216,8 @@ bool TChunkIDAT::SaveChunk(TStream& Stream) {
   OwnerImage()->GetRowGeometry(RowBytes, Stride);
   FilterStride = static_cast<uint32_t>(std::max(Stride, 1));
   State.RawRow.assign(RowByteCount, 0);
-  State.Candidates[0].assign(RowByteCount, 0);
-  for (int t = 1; t < 5; ++t)
+  State.Candidates[ftNone].assign(RowByteCount, 0);
+  for (int t = ftSub; t < FilterTypeCount; ++t)
     if ((State.Filters & (1 << t)) != 0)
       State.Candidates[t].assign(RowByteCount, 0);
   State.Deflater.emplace(
@@ -259,7 +259,7 @@ void TChunkIDAT::WriteRowsAdam7(TWriteState& State) {
   for (const TAdam7Pass& P : Adam7Passes) {
     RowByteCount = static_cast<uint32_t>(RowSizeForPixels(P.Columns(DecodeWidth), H.ColorType,
                                                           static_cast<uint8_t>(State.SampleBits)));
-    std::fill_n(State.Candidates[0].begin(), RowByteCount, uint8_t{0});
+    std::fill_n(State.Candidates[ftNone].begin(), RowByteCount, uint8_t{0});
     if (RowByteCount == 0)
       continue;
     for (int32_t Row = P.StartRow; Row < DecodeHeight; Row += P.RowStep) {
@@ -284,32 +284,32 @@ uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
   const uint32_t n = RowByteCount;
   const uint32_t s = FilterStride;
   const uint8_t* x = State.RawRow.data();
-  const uint8_t* b = State.Candidates[0].data();
+  const uint8_t* b = State.Candidates[ftNone].data();
   const auto Left = [&](uint32_t i) { return i >= s ? x[i - s] : 0; };
   const auto UpperLeft = [&](uint32_t i) { return i >= s ? b[i - s] : 0; };
   const uint8_t Filters = State.Filters;
   // A pass per allowed filter, so that the usual single filter costs one pass.
   if ((Filters & pfSub) != 0)
-    SubFilterRow(x, State.Candidates[1].data(), n, s);
+    SubFilterRow(x, State.Candidates[ftSub].data(), n, s);
   if ((Filters & pfUp) != 0)
     for (uint32_t i = 0; i < n; ++i)
-      State.Candidates[2][i] = static_cast<uint8_t>(x[i] - b[i]);
+      State.Candidates[ftUp][i] = static_cast<uint8_t>(x[i] - b[i]);
   if ((Filters & pfAverage) != 0)
     for (uint32_t i = 0; i < n; ++i)
-      State.Candidates[3][i] = static_cast<uint8_t>(x[i] - (Left(i) + b[i]) / 2);
+      State.Candidates[ftAverage][i] = static_cast<uint8_t>(x[i] - (Left(i) + b[i]) / 2);
   if ((Filters & pfPaeth) != 0)
     for (uint32_t i = 0; i < n; ++i)
-      State.Candidates[4][i] =
+      State.Candidates[ftPaeth][i] =
           static_cast<uint8_t>(x[i] - PaethPredictor(static_cast<uint8_t>(Left(i)), b[i],
                                                      static_cast<uint8_t>(UpperLeft(i))));
-  std::memcpy(State.Candidates[0].data(), x, n);
+  std::memcpy(State.Candidates[ftNone].data(), x, n);
   if (Filters == 0)
-    return 0;
+    return ftNone;
   if ((Filters & (Filters - 1)) == 0)
     return static_cast<uint8_t>(__builtin_ctz(Filters));
   int Best = -1;
-  uint8_t Chosen = 0;
-  for (uint8_t t = 0; t < 5; ++t) {
+  uint8_t Chosen = ftNone;
+  for (uint8_t t = ftNone; t < FilterTypeCount; ++t) {
     if ((Filters & (1 << t)) == 0)
       continue;
     const int Score = RepeatScore(State.Candidates[t].data(), n);
@@ -318,5 +318,5 @@ uint8_t TChunkIDAT::ChooseRowFilter(TWriteState& State) const {
       Chosen = t;
     }
   }
-  return Best > 0 ? Chosen : 0;
+  return Best > 0 ? Chosen : uint8_t{ftNone};
 }

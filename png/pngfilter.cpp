@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -18,7 +18,7 @@ void SubFilterRow(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Str
   uint32_t i = 0;
   for (; i < std::min(Stride, Count); ++i)
     Out[i] = Raw[i];
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
   for (; i + 16 <= Count; i += 16)
     _mm_storeu_si128(
         reinterpret_cast<__m128i*>(Out + i),

@@ -498,12 +498,16 @@ constexpr std::array<uint8_t, 8> PngSignature{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A
 
 enum TTransparencyKind { trOpaque, trColorKey, trAlpha };
 
+// The PNG standard's filter types, as a row's filter byte holds them.
+enum TFilterType : uint8_t { ftNone, ftSub, ftUp, ftAverage, ftPaeth };
+constexpr uint8_t FilterTypeCount = ftPaeth + 1;
+
 // Filter types, as bits of RowFilters.
-constexpr uint8_t pfNone = 1 << 0;
-constexpr uint8_t pfSub = 1 << 1;
-constexpr uint8_t pfUp = 1 << 2;
-constexpr uint8_t pfAverage = 1 << 3;
-constexpr uint8_t pfPaeth = 1 << 4;
+constexpr uint8_t pfNone = 1 << ftNone;
+constexpr uint8_t pfSub = 1 << ftSub;
+constexpr uint8_t pfUp = 1 << ftUp;
+constexpr uint8_t pfAverage = 1 << ftAverage;
+constexpr uint8_t pfPaeth = 1 << ftPaeth;
 constexpr uint8_t AllRowFilters = pfNone | pfSub | pfUp | pfAverage | pfPaeth;
 
 constexpr uint32_t MinDataChunkSize = 65535;

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstring>
 
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
 #include <tmmintrin.h>
 #endif
 
@@ -42,7 +42,7 @@ void ReorderRgb8EveryOtherPlain(const uint8_t* Source, uint8_t* Dest, uint32_t C
   }
 }
 
-#ifdef VQZ_X86
+#ifdef VQZ_SSE2
 
 namespace {
 
@@ -52,7 +52,7 @@ __m128i LoadLanes(const TLanes& Lanes) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lanes.data()));
 }
 
-__attribute__((target("ssse3"))) __m128i Shuffle(__m128i Bytes, const TLanes& Lanes) {
+VQZ_SSSE3_ROUTINE __m128i Shuffle(__m128i Bytes, const TLanes& Lanes) {
   return _mm_shuffle_epi8(Bytes, LoadLanes(Lanes));
 }
 
@@ -65,8 +65,7 @@ void Store(uint8_t* At, __m128i Bytes) {
 
 // Five pixels a step; each step's sixteenth byte is rewritten by the next step, so the loop
 // stops while a whole 16-byte access still fits the row.
-__attribute__((target("ssse3"))) uint32_t ReorderRgb8Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                           uint32_t Width) {
+VQZ_SSSE3_ROUTINE uint32_t ReorderRgb8Ssse3(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
   static constexpr TLanes Lanes{2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
   uint32_t X = 0;
   for (; X + 6 <= Width; X += 5)
@@ -75,8 +74,8 @@ __attribute__((target("ssse3"))) uint32_t ReorderRgb8Ssse3(const uint8_t* Source
 }
 
 // Four pixels a step: twelve blue-first bytes and the four alphas come out of one shuffle.
-__attribute__((target("ssse3"))) uint32_t ReorderRgba8Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                            uint8_t* Alpha, uint32_t Width) {
+VQZ_SSSE3_ROUTINE uint32_t ReorderRgba8Ssse3(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha,
+                                             uint32_t Width) {
   static constexpr TLanes Lanes{2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 3, 7, 11, 15};
   uint32_t X = 0;
   for (; X + 6 <= Width; X += 4) {
@@ -102,8 +101,7 @@ constexpr TLanes HighByteLanes(int First, int Block) {
 }
 
 // Eight pixels (48 source bytes) a step give 24 bytes, written as two 16-byte stores.
-__attribute__((target("ssse3"))) uint32_t ReorderRgb16Ssse3(const uint8_t* Source, uint8_t* Dest,
-                                                            uint32_t Width) {
+VQZ_SSSE3_ROUTINE uint32_t ReorderRgb16Ssse3(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
   static constexpr std::array<TLanes, 6> Lanes{HighByteLanes(0, 0),  HighByteLanes(0, 1),
                                                HighByteLanes(0, 2),  HighByteLanes(16, 0),
                                                HighByteLanes(16, 1), HighByteLanes(16, 2)};
@@ -144,8 +142,8 @@ constexpr TLanes KeptLanes(int First) {
 // Eight pixels (24 source bytes) a step fill three 16-byte blocks, each merged with the bytes
 // already there. The step stops while a pixel follows its eighth, so the last block's kept
 // bytes are still inside the row.
-__attribute__((target("ssse3"))) uint32_t
-ReorderRgb8EveryOtherSsse3(const uint8_t* Source, uint8_t* Dest, uint32_t Count) {
+VQZ_SSSE3_ROUTINE uint32_t ReorderRgb8EveryOtherSsse3(const uint8_t* Source, uint8_t* Dest,
+                                                      uint32_t Count) {
   static constexpr std::array<TLanes, 6> Lanes{SpreadLanes(0, 0),  SpreadLanes(0, 8),
                                                SpreadLanes(16, 0), SpreadLanes(16, 8),
                                                SpreadLanes(32, 0), SpreadLanes(32, 8)};

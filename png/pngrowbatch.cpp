@@ -1,10 +1,12 @@
 #include "png/pngrowbatch.h"
 
+#include "png/pngcpu.h"
+#include "png/pngimage.h"
 #include "png/pngunfilter.h"
 
 #include <cstring>
 
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -14,7 +16,7 @@ uint8_t* LaneRow(uint8_t* Lanes, size_t Pitch, uint32_t k) {
   return Lanes + k * Pitch + k;
 }
 
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
 
 // One round of turning a 16×16 block of bytes about its diagonal: interleaving vector i with
 // vector i + 8 rotates a byte's 8-bit address (vector, byte) left by one bit, so four rounds
@@ -75,8 +77,8 @@ struct TLaneMasks {
 TLaneMasks MasksFor(const uint8_t* Types) {
   alignas(16) uint8_t Masks[4][SkewedLanes] = {};
   for (uint32_t k = 1; k < SkewedLanes; ++k)
-    if (Types[k] >= 1 && Types[k] <= 4)
-      Masks[Types[k] - 1][k] = 0xFF;
+    if (Types[k] >= ftSub && Types[k] <= ftPaeth)
+      Masks[Types[k] - ftSub][k] = 0xFF;
   const auto Load = [&](int i) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(Masks[i]));
   };
@@ -118,7 +120,7 @@ void UnfilterTogetherSse2(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, ui
 // What a column costs, in tenths of a nanosecond as measured on 2048-byte rows: one row's chain
 // per filter type (None, Sub, Up, Average, Paeth), and the lanes side by side, whose transposes
 // cost the same whatever the types.
-constexpr uint32_t ChainCost[5] = {0, 3, 0, 11, 30};
+constexpr uint32_t ChainCost[FilterTypeCount] = {0, 3, 0, 11, 30};
 constexpr uint32_t TogetherBaseCost = 44;
 constexpr uint32_t TogetherAverageCost = 8;
 constexpr uint32_t TogetherPaethCost = 52;
@@ -131,11 +133,11 @@ void UnfilterSkewedPlain(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uin
 }
 
 void UnfilterSkewedTogether(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count) {
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
   bool WithAverage = false, WithPaeth = false;
   for (uint32_t k = 1; k < SkewedLanes; ++k) {
-    WithAverage |= Types[k] == 3;
-    WithPaeth |= Types[k] == 4;
+    WithAverage |= Types[k] == ftAverage;
+    WithPaeth |= Types[k] == ftPaeth;
   }
   if (WithPaeth)
     return WithAverage ? UnfilterTogetherSse2<true, true>(Lanes, Pitch, Types, Count)
@@ -151,9 +153,9 @@ void UnfilterSkewed(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t
   uint32_t ChainsCost = 0;
   bool WithAverage = false, WithPaeth = false;
   for (uint32_t k = 1; k < SkewedLanes; ++k) {
-    ChainsCost += Types[k] <= 4 ? ChainCost[Types[k]] : 0;
-    WithAverage |= Types[k] == 3;
-    WithPaeth |= Types[k] == 4;
+    ChainsCost += Types[k] <= ftPaeth ? ChainCost[Types[k]] : 0;
+    WithAverage |= Types[k] == ftAverage;
+    WithPaeth |= Types[k] == ftPaeth;
   }
   const uint32_t TogetherCost = TogetherBaseCost + (WithAverage ? TogetherAverageCost : 0) +
                                 (WithPaeth ? TogetherPaethCost : 0);

@@ -1,12 +1,13 @@
 #include "png/pngunfilter.h"
 
+#include "png/pngcpu.h"
 #include "png/pngimage.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -37,21 +38,21 @@ void Unfilter(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, ui
   const uint32_t First = std::min(s, Count);
   const uint32_t Rest = std::max(s, From);
   switch (Type) {
-  case 1:
+  case ftSub:
     for (uint32_t i = Rest; i < Count; ++i)
       Row[i] = static_cast<uint8_t>(Row[i] + Row[i - s]);
     break;
-  case 2:
+  case ftUp:
     for (uint32_t i = From; i < Count; ++i)
       Row[i] = static_cast<uint8_t>(Row[i] + Up[i]);
     break;
-  case 3:
+  case ftAverage:
     for (uint32_t i = From; i < First; ++i)
       Row[i] = static_cast<uint8_t>(Row[i] + Up[i] / 2);
     for (uint32_t i = Rest; i < Count; ++i)
       Row[i] = static_cast<uint8_t>(Row[i] + (Up[i] + Row[i - s]) / 2);
     break;
-  case 4:
+  case ftPaeth:
     for (uint32_t i = From; i < First; ++i)
       Row[i] = static_cast<uint8_t>(Row[i] + Up[i]);
     for (uint32_t i = Rest; i < Count; ++i)
@@ -62,7 +63,7 @@ void Unfilter(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, ui
   }
 }
 
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
 
 // Sub, Average and Paeth for 3-, 4-, 6- and 8-byte pixels with SSE2 (part of every x86-64
 // processor): each pixel is one lane group of a 4- or 8-byte access, so its channels advance
@@ -240,13 +241,13 @@ template <uint32_t S>
 void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   uint32_t Done = 0;
   switch (Type) {
-  case 1:
+  case ftSub:
     Done = UnfilterSubSse2<S>(Row, Count);
     break;
-  case 3:
+  case ftAverage:
     Done = UnfilterAverageSse2<S>(Row, Up, Count);
     break;
-  case 4:
+  case ftPaeth:
     Done = UnfilterPaethSse2<S>(Row, Up, Count);
     break;
   default:
@@ -267,7 +268,7 @@ void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count)
 // Four rows side by side where that is written; false leaves them to be done row by row.
 bool UnfilterFourAverageRows(uint32_t Stride, uint8_t* const* Rows, const uint8_t* Up,
                              uint32_t Count) {
-#if defined(__x86_64__)
+#ifdef VQZ_SSE2
   switch (Stride) {
   case 3:
     UnfilterFourAverageRowsSse2<3>(Rows, Up, Count);
@@ -298,8 +299,8 @@ void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t
 }
 
 void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
-#if defined(__x86_64__)
-  if (Type == 2)
+#ifdef VQZ_SSE2
+  if (Type == ftUp)
     return Unfilter<1, Paeth>(Type, 1, Row, Up, Count, UnfilterUpSse2(Row, Up, Count));
 #endif
   switch (Stride) {
@@ -322,8 +323,9 @@ void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
 
 void UnfilterRows(uint32_t Stride, const uint8_t* Types, uint8_t* const* Rows, const uint8_t* Up,
                   uint32_t RowCount, uint32_t Count) {
-  const bool FourAverage =
-      RowCount == 4 && std::all_of(Types, Types + 4, [](uint8_t Type) { return Type == 3; });
+  const bool FourAverage = RowCount == 4 && std::all_of(Types, Types + 4, [](uint8_t Type) {
+                             return Type == ftAverage;
+                           });
   if (FourAverage && UnfilterFourAverageRows(Stride, Rows, Up, Count))
     return;
   for (uint32_t k = 0; k < RowCount; ++k)

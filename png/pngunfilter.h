@@ -6,7 +6,7 @@
 
 // Row holds Count filtered bytes (no filter byte) and Up the previous row's unfiltered bytes
 // (zeros above the first row); Stride is the bytes of a whole pixel, at least 1. Filter types
-// above 4 leave the row as it is.
+// above ftPaeth leave the row as it is.
 void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
                       uint32_t Count);
 void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count);

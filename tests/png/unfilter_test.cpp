@@ -98,7 +98,7 @@ TEST(Paeth, UndoesEveryTripleAtEveryPixelWidth) {
       for (size_t i = 0; i < Decoded.size(); ++i)
         Decoded[i] = static_cast<uint8_t>(Left + i % Stride + 29 * (i / Stride));
       TBytes Row = PaethFiltered(Decoded, Up, Stride);
-      UnfilterRow(4, Stride, Row.data(), Up.data(), static_cast<uint32_t>(Row.size()));
+      UnfilterRow(ftPaeth, Stride, Row.data(), Up.data(), static_cast<uint32_t>(Row.size()));
       ASSERT_EQ(Row, Decoded) << "stride " << Stride << ", left from " << Left;
     }
   }
@@ -117,7 +117,7 @@ TEST(SubFilter, FastEqualsPlainAndUndoesToTheRow) {
       SubFilterRow(Raw.data(), Fast.data(), Count, Stride);
       SubFilterRowPlain(Raw.data(), Plain.data(), Count, Stride);
       ASSERT_EQ(Fast, Plain) << "stride " << Stride << ", " << Count << " bytes";
-      UnfilterRowPlain(1, Stride, Plain.data(), Raw.data(), Count);
+      UnfilterRowPlain(ftSub, Stride, Plain.data(), Raw.data(), Count);
       ASSERT_EQ(Plain, Raw) << "stride " << Stride << ", " << Count << " bytes";
     }
 }
