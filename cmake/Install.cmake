@@ -13,7 +13,7 @@ foreach(Library pngimage pnglang pngzlib platform_core platform_graphics)
 endforeach()
 install(TARGETS ${VqzPngLibraries} EXPORT VqzPngTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES png/pngimage.h png/pnglang.h png/pngzlib.h
+install(FILES png/pngimage.h png/pnglang.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vqz/png)
 install(FILES platform/core/classes.h platform/core/limits.h platform/core/sysutils.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vqz/platform/core)

@@ -2,6 +2,7 @@
 
 #include "fuzz/harness.h"
 #include "png/pnginflater.h"
+#include "png/pngrows.h"
 
 #include <zlib.h>
 

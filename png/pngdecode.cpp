@@ -3,12 +3,10 @@
 #include "png/pngframe.h"
 #include "png/pnginflater.h"
 #include "png/pngrowbatch.h"
+#include "png/pngrows.h"
 #include "png/pngunfilter.h"
 
 #include <algorithm>
-
-const TAdam7Pass Adam7Passes[7] = {{0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0, 2, 4, 4},
-                                   {2, 0, 4, 2}, {0, 1, 2, 2}, {1, 0, 2, 1}};
 
 namespace {
 
@@ -66,7 +64,7 @@ struct TChunkIDAT::TReadState {
   int32_t AheadEnd = 0;
 
   TReadState(TStream& From, TImageInflaterKind Kind)
-      : Stream(From), Inflater(NewImageInflater(Kind, From)) {}
+      : Stream(From), Inflater(NewImageInflater(Kind)) {}
   void PrepareGroup(uint32_t RowBytes) {
     const size_t Pitch = size_t{RowBytes} + 1;
     GroupSize = RowBytes <= MaxGroupRowBytes ? GroupRows : 1;
@@ -162,16 +160,6 @@ bool TChunkIDAT::InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Typ
       Got = InflateImageBytes(State, Bytes, static_cast<int32_t>(RowByteCount));
   }
   return Got >= 0;
-}
-
-uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
-  const int p = Left + Above - UpperLeft;
-  const int pa = std::abs(p - Left);
-  const int pb = std::abs(p - Above);
-  const int pc = std::abs(p - UpperLeft);
-  if (pa <= pb && pa <= pc)
-    return Left;
-  return pb <= pc ? Above : UpperLeft;
 }
 
 // Grey images show their samples through a ramp, corrected by the gamma table in force.

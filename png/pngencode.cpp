@@ -3,7 +3,9 @@
 // several threads where it is large) cut into IDAT chunks.
 #include "png/pngfilter.h"
 #include "png/pngframe.h"
+#include "png/pngrows.h"
 #include "png/pngsegdeflate.h"
+#include "png/pngzlib.h"
 
 #include <algorithm>
 #include <cstring>

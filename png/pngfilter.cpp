@@ -3,6 +3,7 @@
 #include "png/pngcpu.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #ifdef VQZ_SSE2
 #include <emmintrin.h>
@@ -27,4 +28,14 @@ void SubFilterRow(const uint8_t* Raw, uint8_t* Out, uint32_t Count, uint32_t Str
 #endif
   for (; i < Count; ++i)
     Out[i] = static_cast<uint8_t>(Raw[i] - Raw[i - Stride]);
+}
+
+uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft) {
+  const int p = Left + Above - UpperLeft;
+  const int pa = std::abs(p - Left);
+  const int pb = std::abs(p - Above);
+  const int pc = std::abs(p - UpperLeft);
+  if (pa <= pb && pa <= pc)
+    return Left;
+  return pb <= pc ? Above : UpperLeft;
 }

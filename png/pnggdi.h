@@ -1,5 +1,6 @@
-// Owners of the graphics objects the codec makes for a moment: each is released by its own
-// handle on every way out. A handle that could not be had is the system being out of resources.
+// The codec's dealings with the platform's graphics, and owners of the graphics objects it makes
+// for a moment: each is released by its own handle on every way out. A handle that could not be
+// had is the system being out of resources (not part of the public face).
 #pragma once
 
 #include "png/pngimage.h"
@@ -68,3 +69,18 @@ public:
 private:
   HDC FHandle;
 };
+
+// Fills a header from a bitmap's description and copies the bitmap's pixels into its new image
+// memory, converted to its format.
+void FillHeaderFromBitmap(TChunkIHDR& Header, HBITMAP Handle, const BITMAP& Description);
+
+// The byte offset of image row Y in a bottom-up DIB, in 64 bits.
+constexpr int64_t RowOffset(int32_t Stride, uint32_t Height, int32_t Y) {
+  return int64_t{Stride} * (int64_t{Height} - 1 - Y);
+}
+
+// Stretches the DIB into Rect, leaving the destination's pixels where the stretched source pixel
+// has the colour KeyColor; EPNGOutMemory, with the target untouched, when its temporary contexts
+// and bitmaps cannot be had.
+void DrawColorKeyed(HDC DC, const void* Bits, const BITMAPINFOHEADER& InfoHeader,
+                    const BITMAPINFO& Info, const TRect& Rect, COLORREF KeyColor);

@@ -1,6 +1,7 @@
 // The header chunk and the image memory it owns.
 #include "platform/core/sysutils.h"
 #include "png/pngframe.h"
+#include "png/pnggdi.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -248,7 +249,7 @@ bool TChunkIHDR::ImageMemoryUsable() const {
 }
 
 uint8_t* TChunkIHDR::ImageRow(uint32_t Row) const {
-  return PixelBase + static_cast<size_t>(RowStride) * (Height - 1 - Row);
+  return PixelBase + RowOffset(RowStride, Height, static_cast<int32_t>(Row));
 }
 
 uint8_t* TChunkIHDR::AlphaRow(uint32_t Row) const {

@@ -6,8 +6,6 @@
 #include "platform/graphics/graphics.h"
 #include "png/pnglang.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -270,33 +268,6 @@ private:
   void WriteRow(TWriteState& State);
   uint8_t ChooseRowFilter(TWriteState& State) const;
 };
-
-// The score the writer ranks filter candidates by: positions j from 2 on whose byte repeats one
-// of the two before it.
-int RepeatScore(const uint8_t* Row, uint32_t Count);
-
-// The Adam7 passes: starting row and column, row and column increments.
-struct TAdam7Pass {
-  int StartRow, StartColumn, RowStep, ColumnStep;
-
-  // The pass's pixels across an image Width wide, and its rows down one Height high.
-  int32_t Columns(int32_t Width) const {
-    return std::max(0, (Width - StartColumn + ColumnStep - 1) / ColumnStep);
-  }
-  int32_t Rows(int32_t Height) const {
-    return std::max(0, (Height - StartRow + RowStep - 1) / RowStep);
-  }
-};
-extern const TAdam7Pass Adam7Passes[7];
-
-// The PNG standard's Paeth predictor.
-uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft);
-
-// GammaInForce: the gamma table is not the identity, so truecolour samples go through it.
-TRowDecoder RowDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
-TPassDecoder PassDecoderFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce);
-// The layouts whose image rows are the row bytes as they stand.
-bool RowsStoredAsTheyStand(uint8_t ColorType, uint8_t BitDepth);
 
 // The palette. Its entries live in the header's colour table, gamma-corrected.
 class TChunkPLTE : public TChunkWithClass<TChunkPLTE> {
@@ -636,73 +607,6 @@ private:
   unsigned FEncodeThreads = 0;
 };
 
-// Fills a header from a bitmap's description and copies the bitmap's pixels into its new image
-// memory, converted to its format.
-void FillHeaderFromBitmap(TChunkIHDR& Header, HBITMAP Handle, const BITMAP& Description);
-
-// The byte offset of image row Y in a bottom-up DIB, in 64 bits.
-constexpr int64_t RowOffset(int32_t Stride, uint32_t Height, int32_t Y) {
-  return int64_t{Stride} * (int64_t{Height} - 1 - Y);
-}
-
-// Stretches the DIB into Rect, leaving the destination's pixels where the stretched source pixel
-// has the colour KeyColor; EPNGOutMemory, with the target untouched, when its temporary contexts
-// and bitmaps cannot be had.
-void DrawColorKeyed(HDC DC, const void* Bits, const BITMAPINFOHEADER& InfoHeader,
-                    const BITMAPINFO& Info, const TRect& Rect, COLORREF KeyColor);
-
-// The blend of one channel: exact at both ends, alpha 255 gives S and 0 gives D.
-constexpr uint8_t BlendChannel(uint32_t S, uint32_t D, uint32_t A) {
-  return static_cast<uint8_t>((S * A + D * (255 - A) + 255) >> 8);
-}
-
 // Registers TPNGObject with the picture framework for "PNG" files, and takes it out again.
 void RegisterPngGraphic();
 void UnregisterPngGraphic();
-
-// ---------------------------------------------------------------------------------------------
-// zlib stream helpers.
-
-// The inflater's input buffer, refilled from the data stream.
-constexpr int32_t ZlibInputBufferSize = 65535;
-
-// zlib's stream state joined with its work buffer and the stream it serves. It ends whatever
-// was begun and not ended when it goes, so no path leaks zlib's state.
-struct ZlibStream {
-  enum TDirection { zdNone, zdInflating, zdDeflating };
-
-  ZlibStream() = default;
-  ZlibStream(const ZlibStream&) = delete;
-  ZlibStream& operator=(const ZlibStream&) = delete;
-  ~ZlibStream();
-
-  z_stream ZLib{};
-  std::unique_ptr<uint8_t[]> WorkBuffer;
-  int32_t WorkBufferSize = 0;
-  TStream* DataStream = nullptr;
-  TDirection Direction = zdNone;
-};
-
-// Both raise EPNGZLIBError with the zlib text of the failing code when zlib cannot start (a level
-// outside 0..9, no memory), with the work buffer already freed.
-void BeginInflate(TStream& Stream, ZlibStream& Record);
-void BeginDeflate(TStream& Stream, uint8_t Level, int32_t BufferSize, ZlibStream& Record);
-void EndInflate(ZlibStream& Record);
-// Output still pending inside zlib is discarded: the caller finishes with Z_FINISH first.
-void EndDeflate(ZlibStream& Record);
-
-// "data error (-3)" and the like; a code outside zlib's table gives "(code)".
-std::string ZlibErrorText(int Code);
-// Raises EPNGZLIBError whose message is MsgZlibError followed by ZlibErrorText(Code).
-[[noreturn]] void RaiseZlibError(int Code);
-
-enum TInflateResult { irDone, irDamaged, irOverCap };
-
-// Inflates one whole zlib stream. irDamaged: empty input, broken, truncated or dictionary-bound
-// data, with zlib's text in ErrorText; irOverCap: the data holds more than MaxOutputSize bytes,
-// of which the first MaxOutputSize are in Output. Never raises.
-TInflateResult InflateBuffer(const uint8_t* Input, int32_t InputSize, size_t MaxOutputSize,
-                             std::vector<uint8_t>& Output, std::string& ErrorText);
-// Deflates Input into one complete zlib stream; false with zlib's text on failure. Never raises.
-bool DeflateBuffer(const uint8_t* Input, int32_t InputSize, int32_t Level,
-                   std::vector<uint8_t>& Output, std::string& ErrorText);

@@ -15,7 +15,7 @@ std::atomic<TImageInflaterKind> InflaterInUse{BuildInflater};
 
 class TZlibInflater final : public TImageInflater {
 public:
-  explicit TZlibInflater(TStream& Stream) { BeginInflate(Stream, Zlib); }
+  TZlibInflater() { BeginInflate(Zlib); }
   uint8_t* InputBuffer() override { return Zlib.WorkBuffer.get(); }
   bool NeedsInput() const override { return Zlib.ZLib.avail_in == 0; }
   void TakeInput(int32_t Count) override {
@@ -61,11 +61,11 @@ bool UseImageInflater(TImageInflaterKind Kind) {
   return true;
 }
 
-std::unique_ptr<TImageInflater> NewImageInflater(TImageInflaterKind Kind, TStream& Stream) {
+std::unique_ptr<TImageInflater> NewImageInflater(TImageInflaterKind Kind) {
 #ifdef VQZ_HAVE_ISAL
   if (Kind == ikIsal)
     return NewIsalInflater();
 #endif
   (void)Kind;
-  return std::make_unique<TZlibInflater>(Stream);
+  return std::make_unique<TZlibInflater>();
 }

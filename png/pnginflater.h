@@ -4,6 +4,7 @@
 #pragma once
 
 #include "png/pngimage.h"
+#include "png/pngzlib.h"
 
 #include <memory>
 
@@ -41,8 +42,8 @@ public:
   virtual bool StreamEnded() const = 0;
 };
 
-// A new inflater of Kind reading from Stream; EPNGZLIBError when it cannot start.
-std::unique_ptr<TImageInflater> NewImageInflater(TImageInflaterKind Kind, TStream& Stream);
+// A new inflater of Kind; EPNGZLIBError when it cannot start.
+std::unique_ptr<TImageInflater> NewImageInflater(TImageInflaterKind Kind);
 
 #ifdef VQZ_HAVE_ISAL
 std::unique_ptr<TImageInflater> NewIsalInflater();

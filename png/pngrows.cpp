@@ -1,10 +1,13 @@
 // Row decoders: one unfiltered PNG row, or one row of an Adam7 pass, into the image memory.
 // True-colour samples go through the gamma table; 16-bit samples keep their high byte; alpha
 // goes to the alpha plane unchanged; grey and palette samples are stored as DIB indices.
-#include "png/pngimage.h"
+#include "png/pngrows.h"
 #include "png/pngreorder.h"
 
 #include <cstring>
+
+const TAdam7Pass Adam7Passes[7] = {{0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0, 2, 4, 4},
+                                   {2, 0, 4, 2}, {0, 1, 2, 2}, {1, 0, 2, 1}};
 
 namespace {
 

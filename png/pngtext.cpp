@@ -1,5 +1,6 @@
 // The time and text chunks.
 #include "png/pngframe.h"
+#include "png/pngzlib.h"
 
 #include <algorithm>
 #include <cstring>

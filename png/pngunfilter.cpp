@@ -1,6 +1,7 @@
 #include "png/pngunfilter.h"
 
 #include "png/pngcpu.h"
+#include "png/pngfilter.h"
 #include "png/pngimage.h"
 
 #include <algorithm>

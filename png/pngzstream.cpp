@@ -30,13 +30,10 @@ void AllocateWorkBuffer(ZlibStream& Record, int32_t Size) {
   Record.WorkBuffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(Size)]);
   if (!Record.WorkBuffer)
     RaiseZlibError(Z_MEM_ERROR);
-  Record.WorkBufferSize = Size;
 }
 
 void ReleaseWorkBuffer(ZlibStream& Record) {
   Record.WorkBuffer.reset();
-  Record.WorkBufferSize = 0;
-  Record.DataStream = nullptr;
 }
 
 void EndStarted(ZlibStream& Record) {
@@ -75,11 +72,10 @@ void RaiseZlibError(int Code) {
   TPNGObject::RaisePngError<EPNGZLIBError>(PngMessage(MsgZlibError) + ZlibErrorText(Code));
 }
 
-void BeginInflate(TStream& Stream, ZlibStream& Record) {
+void BeginInflate(ZlibStream& Record) {
   EndStarted(Record);
   PrepareZlibStream(Record.ZLib);
   AllocateWorkBuffer(Record, ZlibInputBufferSize);
-  Record.DataStream = &Stream;
   const int Result = inflateInit(&Record.ZLib);
   if (Result != Z_OK) {
     ReleaseWorkBuffer(Record);
@@ -88,13 +84,12 @@ void BeginInflate(TStream& Stream, ZlibStream& Record) {
   Record.Direction = ZlibStream::zdInflating;
 }
 
-void BeginDeflate(TStream& Stream, uint8_t Level, int32_t BufferSize, ZlibStream& Record) {
+void BeginDeflate(uint8_t Level, int32_t BufferSize, ZlibStream& Record) {
   EndStarted(Record);
   PrepareZlibStream(Record.ZLib);
   if (BufferSize <= 0)
     RaiseZlibError(Z_BUF_ERROR);
   AllocateWorkBuffer(Record, BufferSize);
-  Record.DataStream = &Stream;
   Record.ZLib.next_out = Record.WorkBuffer.get();
   Record.ZLib.avail_out = static_cast<uInt>(BufferSize);
   const int Result = deflateInit(&Record.ZLib, Level);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that every file is in place and that a
 # desktop would take the desktop entry and the VQZ file type; then builds a small program of
-# another project against the installed codec with find_package, and has it load and save a PNG.
+# another project against the installed codec with find_package, without zlib's header in
+# reach, and has it load and save a PNG.
 # Usage: install_test.sh BUILD_DIR CONSUMER_SOURCE PNG
 set -euo pipefail
 build=$1 consumer=$2 png=$3
@@ -43,7 +44,12 @@ PATH=$work/prefix/bin:$PATH $command || fail "the thumbnailer's command failed: 
 "$work/prefix/bin/vqzconv" info "$work/thumb.png" | grep -qx 'width: 16' ||
   fail "the thumbnailer's command did not make a 16-pixel thumbnail"
 
-cmake -S "$consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+# The installed headers are the interface only: the consumer compiles with a zlib.h first on its
+# include path that stops any compilation reaching it.
+mkdir -p "$work/no-zlib"
+echo '#error "the installed headers must not include zlib.h"' > "$work/no-zlib/zlib.h"
+cmake -S "$consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="-I$work/no-zlib" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/resave" "$png" "$work/out.png"
 "$work/prefix/bin/vqzconv" info "$work/out.png" >/dev/null

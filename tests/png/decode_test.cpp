@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <random>
 #include <tuple>
 

@@ -1,3 +1,4 @@
+#include "png/pngfilter.h"
 #include "png/pngimage.h"
 #include "tests/png/png_builder.h"
 #include "tests/png/pngsuite_support.h"

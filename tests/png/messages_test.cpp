@@ -1,5 +1,6 @@
 #include "png/pngimage.h"
 #include "png/pnglang.h"
+#include "png/pngzlib.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>

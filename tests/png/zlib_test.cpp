@@ -131,14 +131,13 @@ TEST_F(ZlibHelpers, ABeginThatFailsRaisesTheComposedZlibMessage) {
       {-1, 1, "insufficient memory (-4)"}};
   for (const auto& [Level, FailingAllocation, Description] : Cases) {
     SCOPED_TRACE(Level);
-    TMemoryStream Stream;
     ZlibStream Record;
     ZlibFailAllocationsFrom(FailingAllocation);
     try {
       if (Level < 0)
-        BeginInflate(Stream, Record);
+        BeginInflate(Record);
       else
-        BeginDeflate(Stream, static_cast<uint8_t>(Level), 65535, Record);
+        BeginDeflate(static_cast<uint8_t>(Level), 65535, Record);
       ADD_FAILURE() << "no exception";
     } catch (const EPNGZLIBError& Error) {
       EXPECT_EQ(Error.Message(), PngMessage(MsgZlibError) + Description);
@@ -150,11 +149,10 @@ TEST_F(ZlibHelpers, ABeginThatFailsRaisesTheComposedZlibMessage) {
 }
 
 TEST_F(ZlibHelpers, ARecordEndsWhatWasBegunWhenItGoes) {
-  TMemoryStream Stream;
   {
     ZlibStream Record;
-    BeginInflate(Stream, Record);
-    BeginDeflate(Stream, 9, 1000, Record);
+    BeginInflate(Record);
+    BeginDeflate(9, 1000, Record);
   }
   EXPECT_EQ(ZlibLiveBlocks(), LiveBefore);
 }
