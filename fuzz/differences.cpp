@@ -1,6 +1,7 @@
 #include "fuzz/differences.h"
 
 #include "fuzz/harness.h"
+#include "fuzz/pngchunks.h"
 #include "png/pnginflater.h"
 #include "png/pngrows.h"
 
@@ -45,19 +46,15 @@ struct TFileStructure {
 
 std::vector<TChunkSeen> ChunksOf(const TBytes& File) {
   std::vector<TChunkSeen> Chunks;
-  for (size_t At = 8; At + 8 <= File.size();) {
-    const size_t Length = BigEndian32(&File[At]);
-    const size_t Present = std::min(Length, File.size() - At - 8);
-    TChunkSeen Chunk{std::string(File.begin() + At + 4, File.begin() + At + 8),
-                     TBytes(File.begin() + At + 8, File.begin() + At + 8 + Present)};
-    if (At + 12 + Length <= File.size())
-      Chunk.CrcRight = crc32(0, &File[At + 4], static_cast<uInt>(Length + 4)) ==
-                       BigEndian32(&File[At + 8 + Length]);
+  ForEachChunk(File.data(), File.size(), [&](const TChunkFrame& Frame) {
+    TChunkSeen Chunk{std::string(Frame.Type, Frame.Type + 4),
+                     TBytes(Frame.Body, Frame.Body + Frame.Present)};
+    if (Frame.Complete)
+      Chunk.CrcRight = crc32(0, Frame.Type, static_cast<uInt>(Frame.Length + 4)) ==
+                       BigEndian32(Frame.Body + Frame.Length);
     Chunks.push_back(std::move(Chunk));
-    if (Chunks.back().Type == "IEND")
-      break;
-    At += 12 + Length;
-  }
+    return !Frame.IsType("IEND");
+  });
   return Chunks;
 }
 

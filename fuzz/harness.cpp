@@ -1,6 +1,7 @@
 #include "fuzz/harness.h"
 
 #include "app/uOpenPicture.h"
+#include "fuzz/pngchunks.h"
 #include "png/pngimage.h"
 
 #include <unistd.h>
@@ -175,16 +176,11 @@ uint64_t DeclaredBitmapPixels(const uint8_t* Data, size_t Size) {
 }
 
 size_t FixPngCrcs(uint8_t* Data, size_t Size) {
-  for (size_t At = 8; At + 12 <= Size;) {
-    const uint64_t Length = BigEndian32(Data + At);
-    if (At + 12 + Length > Size)
-      break;
-    const uint32_t Crc =
-        UpdateCrc32(0xFFFFFFFFu, Data + At + 4, static_cast<int32_t>(Length + 4)) ^ 0xFFFFFFFFu;
-    for (int Index = 0; Index < 4; ++Index)
-      Data[At + 8 + Length + static_cast<size_t>(Index)] =
-          static_cast<uint8_t>(Crc >> (24 - 8 * Index));
-    At += 12 + Length;
-  }
+  ForEachChunk(Data, Size, [&](const TChunkFrame& Chunk) {
+    if (Chunk.Complete)
+      PutBigEndian32(Data + Chunk.At + 8 + Chunk.Length,
+                     ~UpdateCrc32(0xFFFFFFFFu, Chunk.Type, static_cast<int32_t>(Chunk.Length + 4)));
+    return true;
+  });
   return Size;
 }

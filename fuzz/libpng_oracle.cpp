@@ -1,5 +1,7 @@
 #include "fuzz/libpng_oracle.h"
 
+#include "fuzz/pngchunks.h"
+
 #include <png.h>
 
 #include <cstring>
@@ -60,17 +62,12 @@ void SetUpReduction(png_structp Png, bool Rgba) {
 // that ends inside one of them, whatever length it declares, is refused here as libpng would
 // refuse it once it came to read past the end, without the allocation.
 bool EndsInsideAChunk(const TBytes& File) {
-  size_t At = 8;
-  for (; At + 8 <= File.size();) {
-    const uint64_t Length = uint64_t{File[At]} << 24 | uint64_t{File[At + 1]} << 16 |
-                            uint64_t{File[At + 2]} << 8 | File[At + 3];
-    if (At + 12 + Length > File.size())
-      return true;
-    if (std::memcmp(&File[At + 4], "IEND", 4) == 0)
-      return false;
-    At += 12 + Length;
-  }
-  return true;
+  bool Inside = true;
+  ForEachChunk(File.data(), File.size(), [&](const TChunkFrame& Chunk) {
+    Inside = !(Chunk.Complete && Chunk.IsType("IEND"));
+    return Inside;
+  });
+  return Inside;
 }
 
 // Rgba: 8-bit RGBA rows; otherwise one byte per sample, packed depths unpacked, 16 bits stripped.

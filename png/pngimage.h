@@ -219,6 +219,7 @@ private:
 };
 
 class TChunkIDAT;
+class TRowInflater;
 enum TImageInflaterKind : int;
 
 // A row decoder stores one unfiltered PNG row; a pass decoder one row of an Adam7 pass.
@@ -248,19 +249,12 @@ public:
   uint32_t FilterStride = 0;
 
 private:
-  struct TReadState;
-  bool DecodeImageData(TStream& Stream, const TChunkTag& Tag, int32_t Size,
-                       TImageInflaterKind Kind);
-  int32_t InflateImageBytes(TReadState& State, uint8_t* Destination, int32_t Count);
-  bool InflateRow(TReadState& State, uint8_t* Destination, uint32_t RowsLeft);
-  bool InflateRowIntoImage(TReadState& State, uint32_t Y, uint8_t& Type);
+  bool DecodeImageData(TStream& Stream, int32_t Size, TImageInflaterKind Kind);
   void BuildGrayColorTable();
-  void DecodeNonInterlaced(TReadState& State);
-  void DecodeInBatches(TReadState& State, TRowDecoder Store);
   using TTakeRow = std::function<void(uint32_t Index, const uint8_t* Bytes)>;
-  bool DecodeRowsInGroups(TReadState& State, uint32_t Count, const TTakeRow& Take);
-  void DecodeAdam7(TReadState& State);
-  void FinishLastChunk(TReadState& State);
+  bool DecodeRows(TRowInflater& Source, uint32_t Count, const TTakeRow& Take);
+  void DecodeNonInterlaced(TRowInflater& Source);
+  void DecodeAdam7(TRowInflater& Source);
 
   struct TWriteState;
   void WriteRowsNonInterlaced(TWriteState& State);

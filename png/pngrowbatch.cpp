@@ -4,6 +4,7 @@
 #include "png/pngimage.h"
 #include "png/pngunfilter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef VQZ_SSE2
@@ -11,6 +12,10 @@
 #endif
 
 namespace {
+
+size_t SkewedPitch(uint32_t RowBytes) {
+  return (RowBytes + SkewedLanes - 1 + 15) / 16 * 16;
+}
 
 uint8_t* LaneRow(uint8_t* Lanes, size_t Pitch, uint32_t k) {
   return Lanes + k * Pitch + k;
@@ -165,26 +170,33 @@ void UnfilterSkewed(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t
     UnfilterSkewedPlain(Lanes, Pitch, Types, Count);
 }
 
-TRowBatch::TRowBatch(uint32_t RowBytes)
-    : Count(RowBytes), Pitch((RowBytes + SkewedLanes - 1 + 15) / 16 * 16),
-      Storage(std::make_unique<uint8_t[]>(SkewedLanes * Pitch + 15)),
-      Lanes(Storage.get() + (-reinterpret_cast<uintptr_t>(Storage.get()) & 15)) {}
+TRowBatch::TRowBatch(uint32_t RowBytes, uint32_t PixelBits)
+    : Count(RowBytes), Stride(std::max(PixelBits / 8, 1u)),
+      Skewed(PixelBits == 8 && RowBytes <= MaxSkewedRowBytes),
+      Pitch(Skewed ? SkewedPitch(RowBytes) : size_t{RowBytes} + 1),
+      Storage(std::make_unique<uint8_t[]>(Skewed ? SkewedLanes * Pitch + 15 : 2 * Pitch)) {
+  if (Skewed) {
+    Lanes = Storage.get() + (-reinterpret_cast<uintptr_t>(Storage.get()) & 15);
+  } else {
+    Above = Storage.get();
+    Current = Storage.get() + Pitch;
+  }
+}
 
-// The filter byte sits just before its row, where the skew keeps zeros: it is cleared again.
-uint32_t TRowBatch::Unfilter(uint32_t Rows) {
+// In the skewed layout the filter byte sits just before its row, where the skew keeps zeros: it
+// is cleared again, and the last row is copied up to lane 0.
+void TRowBatch::Unfilter(uint32_t Rows) {
+  if (!Skewed) {
+    UnfilterRow(Current[0], Stride, Current + 1, Above + 1, Count);
+    std::swap(Above, Current);
+    return;
+  }
   uint8_t Types[SkewedLanes] = {};
-  uint32_t Met = 0;
   for (uint32_t k = 1; k <= Rows; ++k) {
     uint8_t* FilterByte = Lane(k) + k - 1;
     Types[k] = *FilterByte;
     *FilterByte = 0;
-    Met |= Types[k] < 32 ? 1u << Types[k] : 0;
   }
   UnfilterSkewed(Lanes, Pitch, Types, Count);
-  SetRowAbove(Row(Rows - 1));
-  return Met;
-}
-
-void TRowBatch::SetRowAbove(const uint8_t* Bytes) {
-  std::memcpy(Lane(0), Bytes, Count);
+  std::memcpy(Lane(0), Row(Rows - 1), Count);
 }

@@ -1,8 +1,9 @@
-// Rows of one-byte pixels undone side by side. A pixel's Average or Paeth depends on the pixel
-// just undone to its left, so one such row is a chain of a few instructions per byte; sixteen
-// rows held one per byte lane of a vector, each lane a column behind the lane above it, have
-// every byte's left, upper and upper-left neighbours ready a step before it, and advance a
-// column of all of them per step.
+// The second stage of reading image data: the row filters undone a batch of rows at a time, the
+// batch being how rows of one-byte pixels are undone side by side. A pixel's Average or Paeth
+// depends on the pixel just undone to its left, so one such row is a chain of a few instructions
+// per byte; sixteen rows held one per byte lane of a vector, each lane a column behind the lane
+// above it, have every byte's left, upper and upper-left neighbours ready a step before it, and
+// advance a column of all of them per step.
 #pragma once
 
 #include <cstddef>
@@ -21,31 +22,39 @@ void UnfilterSkewedPlain(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uin
 void UnfilterSkewedTogether(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count);
 void UnfilterSkewed(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count);
 
-// Up to fifteen rows of Count bytes inflated straight into the skewed layout and undone
-// together; the last row of a batch stays as the row above the next.
+// Rows waiting to have their filters undone. Each row is inflated with its filter byte first into
+// FilteredRow, a batch of rows is undone together, and the last row of a batch stays as the row
+// above the next. Rows of whole one-byte pixels up to MaxSkewedRowBytes go fifteen at a time in the
+// skewed layout; other rows one at a time.
 class TRowBatch {
 public:
-  static constexpr uint32_t MaxRows = SkewedLanes - 1;
-  // The widest row a batch takes: sixteen lanes of it stay well inside a megabyte.
-  static constexpr uint32_t MaxRowBytes = 32768;
+  static constexpr uint32_t MaxSkewedRows = SkewedLanes - 1;
+  // The widest row the skewed layout takes: sixteen lanes of it stay well inside a megabyte.
+  static constexpr uint32_t MaxSkewedRowBytes = 32768;
 
-  explicit TRowBatch(uint32_t RowBytes);
+  // Rows of RowBytes bytes whose pixels are PixelBits wide; the row above the first is zeros.
+  TRowBatch(uint32_t RowBytes, uint32_t PixelBits);
 
-  // Where row k (0-based) of the batch takes its filter byte and then its Count bytes.
-  uint8_t* FilteredRow(uint32_t k) { return Lane(k + 1) + k; }
-  // Takes the filter bytes of the first Rows rows (1..MaxRows) and undoes them; returns the
-  // filter types met, as bits (1 << type).
-  uint32_t Unfilter(uint32_t Rows);
-  // The row above the next batch, where it was not the last row of this one.
-  void SetRowAbove(const uint8_t* Bytes);
+  // The most rows one batch takes.
+  uint32_t Capacity() const { return Skewed ? MaxSkewedRows : 1; }
+  // Where row k (0-based) of the batch takes its filter byte and then its bytes.
+  uint8_t* FilteredRow(uint32_t k) { return Skewed ? Lane(k + 1) + k : Current; }
+  // Undoes the first Rows rows (1..Capacity).
+  void Unfilter(uint32_t Rows);
   // Row k's bytes, once undone.
-  const uint8_t* Row(uint32_t k) const { return Lane(k + 1) + k + 1; }
+  const uint8_t* Row(uint32_t k) const { return Skewed ? Lane(k + 1) + k + 1 : Above + 1; }
 
 private:
   uint8_t* Lane(uint32_t k) const { return Lanes + k * Pitch; }
 
   uint32_t Count;
+  uint32_t Stride;
+  bool Skewed;
   size_t Pitch;
   std::unique_ptr<uint8_t[]> Storage;
-  uint8_t* Lanes;
+  // The skewed layout; lane 0 is the row above.
+  uint8_t* Lanes = nullptr;
+  // One row at a time: the row above and the row being undone, each after a filter byte.
+  uint8_t* Above = nullptr;
+  uint8_t* Current = nullptr;
 };

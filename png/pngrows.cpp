@@ -113,11 +113,6 @@ void StoreRowRgba8Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, 
   ReorderRgba8(Source, Dest, Alpha, static_cast<uint32_t>(Decoder.DecodeWidth));
 }
 
-void StoreRowRgb16Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, uint8_t* Dest,
-                              uint8_t*) {
-  ReorderRgb16(Source, Dest, static_cast<uint32_t>(Decoder.DecodeWidth));
-}
-
 // The last Adam7 pass holds whole rows, which the row decoder stores faster.
 template <TPixelStore Put, TRowDecoder WholeRow>
 void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, uint8_t* Alpha,
@@ -126,16 +121,6 @@ void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Sou
     WholeRow(Decoder, Source, Dest, Alpha);
   else
     StorePassWith<Put>(Decoder, Pass, Source, Alpha, Dest);
-}
-
-// Passes two columns apart, three eighths of the pixels, are spread in blocks.
-void StorePassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
-                              uint8_t* Alpha, uint8_t* Dest) {
-  const TAdam7Pass& P = Adam7Passes[Pass];
-  if (P.ColumnStep != 2)
-    return StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>(Decoder, Pass, Source,
-                                                                         Alpha, Dest);
-  ReorderRgb8EveryOther(Source, Dest + 3 * P.StartColumn, Decoder.RowByteCount / 3);
 }
 
 // Packed depths share the DIB's packing: the row is one block move.
@@ -180,9 +165,9 @@ template <bool Corrected>
 TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
   if (ColorType == COLOR_RGB) {
     if (!Corrected)
-      return Deep ? TDecoderPair{&StoreRowRgb16Uncorrected,
-                                 &StorePassOrWholeRow<PutRgb16<false>, &StoreRowRgb16Uncorrected>}
-                  : TDecoderPair{&StoreRowRgb8Uncorrected, &StorePassRgb8Uncorrected};
+      return Deep ? WithPut<PutRgb16<false>>
+                  : TDecoderPair{&StoreRowRgb8Uncorrected,
+                                 &StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>};
     return Deep ? WithPut<PutRgb16<true>> : WithPut<PutRgb8<true>>;
   }
   if (Deep)

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #ifdef VQZ_SSE2
 #include <emmintrin.h>
@@ -66,37 +65,28 @@ void Unfilter(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, ui
 
 #ifdef VQZ_SSE2
 
-// Sub, Average and Paeth for 3-, 4-, 6- and 8-byte pixels with SSE2 (part of every x86-64
-// processor): each pixel is one lane group of a 4- or 8-byte access, so its channels advance
-// together and the chain from pixel to pixel is a few instructions long.
+// Sub, Average and Paeth for the 6-byte pixels of 16-bit RGB with SSE2 (part of every x86-64
+// processor), where it was measured to pay: each pixel is one lane group of an 8-byte access,
+// so its channels advance together and the chain from pixel to pixel is a few instructions long.
+// The other widths are left to the compiler's loops, which do as well.
 
 // The bytes a pixel of S bytes is loaded and stored with.
 template <uint32_t S>
-constexpr uint32_t AccessBytes = S <= 4 ? 4 : 8;
+constexpr uint32_t AccessBytes = 8;
 
 template <uint32_t S>
 __m128i LoadPixel(const uint8_t* At) {
-  if constexpr (AccessBytes<S> == 4) {
-    int32_t Bytes = 0;
-    std::memcpy(&Bytes, At, 4);
-    return _mm_cvtsi32_si128(Bytes);
-  } else {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(At));
-  }
+  static_assert(S > 4 && S <= AccessBytes<S>);
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(At));
 }
 
 template <uint32_t S>
 void StorePixel(uint8_t* At, __m128i Bytes) {
-  if constexpr (AccessBytes<S> == 4) {
-    const int32_t Low = _mm_cvtsi128_si32(Bytes);
-    std::memcpy(At, &Low, 4);
-  } else {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(At), Bytes);
-  }
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(At), Bytes);
 }
 
 // Walks the whole pixels whose access stays inside the row; Step turns a pixel's filtered bytes
-// and the address of the bytes above it into its unfiltered bytes. A 3- or 6-byte pixel's store
+// and the address of the bytes above it into its unfiltered bytes. A 6-byte pixel's store
 // spills into the next pixel, which has been loaded before and is written back whole where the
 // walk stops. Returns the bytes done.
 template <uint32_t S, typename TStep>
@@ -143,58 +133,6 @@ uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   });
 }
 
-// Four Average rows of the same width at once: each row waits a pixel behind the one above it,
-// so the four chains run side by side. Within a step the lowest row goes first, so that its load
-// of the bytes above comes before the row above spills its next store into them. The pixels the
-// walk leaves at the ends are finished row after row, top first.
-struct TAverageLane {
-  uint8_t* Row;
-  const uint8_t* Up;
-  __m128i NotLeft;
-  __m128i Next;
-};
-
-template <uint32_t S>
-__attribute__((always_inline)) inline void AverageStep(TAverageLane& Lane, uint32_t Pixel) {
-  uint8_t* At = Lane.Row + Pixel * S;
-  const __m128i Filtered = Lane.Next;
-  Lane.Next = LoadPixel<S>(At + S);
-  StorePixel<S>(At, AverageNext(Lane.NotLeft, Filtered, LoadPixel<S>(Lane.Up + Pixel * S)));
-}
-
-template <uint32_t S>
-void UnfilterFourAverageRowsSse2(uint8_t* const* Rows, const uint8_t* Up, uint32_t Count) {
-  constexpr uint32_t Access = AccessBytes<S>;
-  const uint32_t Pixels = Count >= S + Access ? (Count - Access) / S : 0;
-  if (Pixels > 0) {
-    TAverageLane L0{Rows[0], Up, _mm_set1_epi8(-1), LoadPixel<S>(Rows[0])};
-    TAverageLane L1{Rows[1], Rows[0], L0.NotLeft, LoadPixel<S>(Rows[1])};
-    TAverageLane L2{Rows[2], Rows[1], L0.NotLeft, LoadPixel<S>(Rows[2])};
-    TAverageLane L3{Rows[3], Rows[2], L0.NotLeft, LoadPixel<S>(Rows[3])};
-    for (uint32_t Step = 0; Step < Pixels + 3; ++Step) {
-      if (Step >= 3 && Step < Pixels) {
-        AverageStep<S>(L3, Step - 3);
-        AverageStep<S>(L2, Step - 2);
-        AverageStep<S>(L1, Step - 1);
-        AverageStep<S>(L0, Step);
-        continue;
-      }
-      if (Step - 3 < Pixels)
-        AverageStep<S>(L3, Step - 3);
-      if (Step - 2 < Pixels)
-        AverageStep<S>(L2, Step - 2);
-      if (Step - 1 < Pixels)
-        AverageStep<S>(L1, Step - 1);
-      if (Step < Pixels)
-        AverageStep<S>(L0, Step);
-    }
-    for (const TAverageLane* Lane : {&L0, &L1, &L2, &L3})
-      StorePixel<S>(Lane->Row + Pixels * S, Lane->Next);
-  }
-  for (uint32_t k = 0; k < 4; ++k)
-    Unfilter<S, Paeth>(3, S, Rows[k], k == 0 ? Up : Rows[k - 1], Count, Pixels * S);
-}
-
 __m128i Abs16(__m128i Value) {
   return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value));
 }
@@ -227,17 +165,6 @@ uint32_t UnfilterPaethSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   });
 }
 
-// Up has no chain at all: sixteen bytes an addition, whatever the pixel width.
-uint32_t UnfilterUpSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
-  uint32_t i = 0;
-  for (; i + 16 <= Count; i += 16) {
-    const __m128i Filtered = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Row + i));
-    const __m128i Above = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Up + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Row + i), _mm_add_epi8(Filtered, Above));
-  }
-  return i;
-}
-
 template <uint32_t S>
 void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   uint32_t Done = 0;
@@ -266,31 +193,6 @@ void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count)
 
 #endif
 
-// Four rows side by side where that is written; false leaves them to be done row by row.
-bool UnfilterFourAverageRows(uint32_t Stride, uint8_t* const* Rows, const uint8_t* Up,
-                             uint32_t Count) {
-#ifdef VQZ_SSE2
-  switch (Stride) {
-  case 3:
-    UnfilterFourAverageRowsSse2<3>(Rows, Up, Count);
-    return true;
-  case 4:
-    UnfilterFourAverageRowsSse2<4>(Rows, Up, Count);
-    return true;
-  case 6:
-    UnfilterFourAverageRowsSse2<6>(Rows, Up, Count);
-    return true;
-  case 8:
-    UnfilterFourAverageRowsSse2<8>(Rows, Up, Count);
-    return true;
-  default:
-    return false;
-  }
-#else
-  return false;
-#endif
-}
-
 } // namespace
 
 // The definition: any width, and the PNG standard's predictor as written.
@@ -300,35 +202,20 @@ void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t
 }
 
 void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
-#ifdef VQZ_SSE2
-  if (Type == ftUp)
-    return Unfilter<1, Paeth>(Type, 1, Row, Up, Count, UnfilterUpSse2(Row, Up, Count));
-#endif
   switch (Stride) {
   case 1:
     return Unfilter<1, Paeth>(Type, Stride, Row, Up, Count);
   case 2:
     return Unfilter<2, Paeth>(Type, Stride, Row, Up, Count);
   case 3:
-    return UnfilterWide<3>(Type, Row, Up, Count);
+    return Unfilter<3, Paeth>(Type, Stride, Row, Up, Count);
   case 4:
-    return UnfilterWide<4>(Type, Row, Up, Count);
+    return Unfilter<4, Paeth>(Type, Stride, Row, Up, Count);
   case 6:
     return UnfilterWide<6>(Type, Row, Up, Count);
   case 8:
-    return UnfilterWide<8>(Type, Row, Up, Count);
+    return Unfilter<8, Paeth>(Type, Stride, Row, Up, Count);
   default:
     return UnfilterRowPlain(Type, Stride, Row, Up, Count);
   }
-}
-
-void UnfilterRows(uint32_t Stride, const uint8_t* Types, uint8_t* const* Rows, const uint8_t* Up,
-                  uint32_t RowCount, uint32_t Count) {
-  const bool FourAverage = RowCount == 4 && std::all_of(Types, Types + 4, [](uint8_t Type) {
-                             return Type == ftAverage;
-                           });
-  if (FourAverage && UnfilterFourAverageRows(Stride, Rows, Up, Count))
-    return;
-  for (uint32_t k = 0; k < RowCount; ++k)
-    UnfilterRow(Types[k], Stride, Rows[k], k == 0 ? Up : Rows[k - 1], Count);
 }

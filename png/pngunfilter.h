@@ -10,9 +10,3 @@
 void UnfilterRowPlain(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
                       uint32_t Count);
 void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up, uint32_t Count);
-
-// RowCount consecutive rows of Count bytes, Rows[k] filtered with Types[k], Up above the first;
-// the same bytes as undoing them one after another with UnfilterRow, which it does unless a
-// faster walk over them together applies.
-void UnfilterRows(uint32_t Stride, const uint8_t* Types, uint8_t* const* Rows, const uint8_t* Up,
-                  uint32_t RowCount, uint32_t Count);

@@ -1,5 +1,7 @@
 #include "tests/png/pngsuite_support.h"
 
+#include "fuzz/pngchunks.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -20,15 +22,11 @@ std::vector<std::string> SuiteFiles(bool Damaged) {
 
 std::vector<TParsedChunk> ParseChunks(const TBytes& File) {
   std::vector<TParsedChunk> Chunks;
-  for (size_t At = 8; At + 8 <= File.size();) {
-    const uint32_t Length = (uint32_t{File[At]} << 24) | (uint32_t{File[At + 1]} << 16) |
-                            (uint32_t{File[At + 2]} << 8) | File[At + 3];
-    const auto Begin = File.begin() + static_cast<long>(At);
-    const size_t Present = std::min<size_t>(Length, File.size() - At - 8);
-    Chunks.push_back({std::string(Begin + 4, Begin + 8),
-                      TBytes(Begin + 8, Begin + 8 + static_cast<long>(Present))});
-    At += 12 + size_t{Length};
-  }
+  ForEachChunk(File.data(), File.size(), [&](const TChunkFrame& Chunk) {
+    Chunks.push_back(
+        {std::string(Chunk.Type, Chunk.Type + 4), TBytes(Chunk.Body, Chunk.Body + Chunk.Present)});
+    return true;
+  });
   return Chunks;
 }
 

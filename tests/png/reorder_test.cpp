@@ -25,8 +25,7 @@ TEST(Reorder, FastEqualsPlainAtEveryWidth) {
   std::mt19937 Generator(5);
   for (const uint32_t Width : Widths(Generator)) {
     const TBytes Rgb8 = RandomBytes(Generator, 3 * Width),
-                 Rgba8 = RandomBytes(Generator, 4 * Width),
-                 Rgb16 = RandomBytes(Generator, 6 * Width);
+                 Rgba8 = RandomBytes(Generator, 4 * Width);
     TBytes Fast(3 * Width), Plain(3 * Width), FastAlpha(Width), PlainAlpha(Width);
     ReorderRgb8(Rgb8.data(), Fast.data(), Width);
     ReorderRgb8Plain(Rgb8.data(), Plain.data(), Width);
@@ -35,41 +34,17 @@ TEST(Reorder, FastEqualsPlainAtEveryWidth) {
     ReorderRgba8Plain(Rgba8.data(), Plain.data(), PlainAlpha.data(), Width);
     ASSERT_EQ(Fast, Plain) << "RGBA8, width " << Width;
     ASSERT_EQ(FastAlpha, PlainAlpha) << "RGBA8 alpha, width " << Width;
-    ReorderRgb16(Rgb16.data(), Fast.data(), Width);
-    ReorderRgb16Plain(Rgb16.data(), Plain.data(), Width);
-    ASSERT_EQ(Fast, Plain) << "RGB16, width " << Width;
   }
 }
 
-// The destination holds exactly the span the pixels need, and its bytes between the pixels
-// must come out as they went in.
-TEST(Reorder, EveryOtherPixelFastEqualsPlainAndKeepsTheBytesBetween) {
-  std::mt19937 Generator(6);
-  for (const uint32_t Count : Widths(Generator)) {
-    const TBytes Source = RandomBytes(Generator, 3 * Count);
-    const TBytes Before = RandomBytes(Generator, Count == 0 ? 0 : 6 * Count - 3);
-    TBytes Fast = Before, Plain = Before;
-    ReorderRgb8EveryOther(Source.data(), Fast.data(), Count);
-    ReorderRgb8EveryOtherPlain(Source.data(), Plain.data(), Count);
-    ASSERT_EQ(Fast, Plain) << "count " << Count;
-  }
-  const TBytes Source{1, 2, 3, 4, 5, 6};
-  TBytes Dest{9, 9, 9, 8, 8, 8, 9, 9, 9};
-  ReorderRgb8EveryOtherPlain(Source.data(), Dest.data(), 2);
-  EXPECT_EQ(Dest, (TBytes{3, 2, 1, 8, 8, 8, 6, 5, 4}));
-}
-
-TEST(Reorder, PlainGivesBlueFirstHighBytesAndAlpha) {
-  const TBytes Rgb8{1, 2, 3, 4, 5, 6}, Rgba8{1, 2, 3, 9, 4, 5, 6, 8},
-      Rgb16{0x11, 0x12, 0x21, 0x22, 0x31, 0x32, 0x41, 0x42, 0x51, 0x52, 0x61, 0x62};
+TEST(Reorder, PlainGivesBlueFirstAndAlpha) {
+  const TBytes Rgb8{1, 2, 3, 4, 5, 6}, Rgba8{1, 2, 3, 9, 4, 5, 6, 8};
   TBytes Dest(6), Alpha(2);
   ReorderRgb8Plain(Rgb8.data(), Dest.data(), 2);
   EXPECT_EQ(Dest, (TBytes{3, 2, 1, 6, 5, 4}));
   ReorderRgba8Plain(Rgba8.data(), Dest.data(), Alpha.data(), 2);
   EXPECT_EQ(Dest, (TBytes{3, 2, 1, 6, 5, 4}));
   EXPECT_EQ(Alpha, (TBytes{9, 8}));
-  ReorderRgb16Plain(Rgb16.data(), Dest.data(), 2);
-  EXPECT_EQ(Dest, (TBytes{0x31, 0x21, 0x11, 0x61, 0x51, 0x41}));
 }
 
 } // namespace

@@ -89,28 +89,39 @@ TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
 }
 
 // A batch carries its last row over as the one above the next: many batches of random rows,
-// full and partial, give the rows a plain row-by-row walk gives.
+// full and partial, give the rows a plain row-by-row walk gives, in the skewed layout (one-byte
+// pixels) and one row at a time (packed, 3- and 8-byte pixels).
 TEST(RowBatch, BatchAfterBatchEqualsRowAfterRow) {
   std::mt19937 Generator(3);
-  for (const uint32_t Count : {1u, 17u, 640u}) {
-    TRowBatch Batch(Count);
-    TBytes Above(Count, 0);
-    for (const uint32_t Rows : {15u, 15u, 4u, 1u, 15u}) {
-      std::vector<TBytes> Expected;
-      for (uint32_t k = 0; k < Rows; ++k) {
-        TBytes Filtered = RandomBytes(Generator, Count + 1);
-        Filtered[0] = static_cast<uint8_t>(k % 2 == 0 ? 3 + Generator() % 2 : Generator() % 5);
-        std::memcpy(Batch.FilteredRow(k), Filtered.data(), Count + 1);
-        UnfilterRowPlain(Filtered[0], 1, Filtered.data() + 1, Above.data(), Count);
-        Above.assign(Filtered.begin() + 1, Filtered.end());
-        Expected.push_back(Above);
+  for (const uint32_t PixelBits : {8u, 1u, 24u, 64u})
+    for (const uint32_t Count : {1u, 17u, 640u}) {
+      TRowBatch Batch(Count, PixelBits);
+      const uint32_t Stride = std::max(PixelBits / 8, 1u);
+      TBytes Above(Count, 0);
+      for (const uint32_t Wanted : {15u, 15u, 4u, 1u, 15u}) {
+        const uint32_t Rows = std::min(Wanted, Batch.Capacity());
+        std::vector<TBytes> Expected;
+        for (uint32_t k = 0; k < Rows; ++k) {
+          TBytes Filtered = RandomBytes(Generator, Count + 1);
+          Filtered[0] = static_cast<uint8_t>(k % 2 == 0 ? 3 + Generator() % 2 : Generator() % 6);
+          std::memcpy(Batch.FilteredRow(k), Filtered.data(), Count + 1);
+          UnfilterRowPlain(Filtered[0], Stride, Filtered.data() + 1, Above.data(), Count);
+          Above.assign(Filtered.begin() + 1, Filtered.end());
+          Expected.push_back(Above);
+        }
+        Batch.Unfilter(Rows);
+        for (uint32_t k = 0; k < Rows; ++k)
+          ASSERT_EQ(TBytes(Batch.Row(k), Batch.Row(k) + Count), Expected[k])
+              << PixelBits << "-bit pixels, " << Count << " bytes, row " << k;
       }
-      Batch.Unfilter(Rows);
-      for (uint32_t k = 0; k < Rows; ++k)
-        ASSERT_EQ(TBytes(Batch.Row(k), Batch.Row(k) + Count), Expected[k])
-            << Count << " bytes, row " << k;
     }
-  }
+}
+
+TEST(RowBatch, OnlyRowsOfOneBytePixelsThatFitGoSkewed) {
+  EXPECT_EQ(TRowBatch(TRowBatch::MaxSkewedRowBytes, 8).Capacity(), TRowBatch::MaxSkewedRows);
+  EXPECT_EQ(TRowBatch(TRowBatch::MaxSkewedRowBytes + 1, 8).Capacity(), 1u);
+  for (const uint32_t PixelBits : {1u, 2u, 4u, 16u, 24u, 32u, 48u, 64u})
+    EXPECT_EQ(TRowBatch(100, PixelBits).Capacity(), 1u) << PixelBits;
 }
 
 } // namespace

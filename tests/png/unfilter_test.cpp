@@ -1,5 +1,5 @@
 // The fast unfiltering against its plain twin: every filter type, pixel width and short row
-// length, long random rows, and rows undone together.
+// length, and long random rows.
 #include "png/pngunfilter.h"
 
 #include "png/pngfilter.h"
@@ -34,44 +34,6 @@ TEST(Unfilter, FastEqualsPlainForEveryTypeWidthAndLength) {
         const size_t Count = 1000 + Generator() % 9000;
         ExpectSameAsPlain(Type, Stride, RandomBytes(Generator, Count),
                           RandomBytes(Generator, Count));
-      }
-    }
-}
-
-// Rows undone together against the same rows undone one after another by the definition: the
-// four-Average walk for every width and length, and the mixtures (an unknown filter among them)
-// and short groups it leaves.
-void ExpectRowsSameAsPlain(uint32_t Stride, const std::vector<uint8_t>& Types,
-                           std::vector<TBytes> Rows, const TBytes& Up) {
-  std::vector<TBytes> Plain = Rows;
-  std::vector<uint8_t*> Pointers;
-  for (TBytes& Row : Rows)
-    Pointers.push_back(Row.data());
-  const auto Count = static_cast<uint32_t>(Up.size());
-  UnfilterRows(Stride, Types.data(), Pointers.data(), Up.data(), static_cast<uint32_t>(Rows.size()),
-               Count);
-  for (size_t k = 0; k < Plain.size(); ++k)
-    UnfilterRowPlain(Types[k], Stride, Plain[k].data(), k == 0 ? Up.data() : Plain[k - 1].data(),
-                     Count);
-  ASSERT_EQ(Rows, Plain) << "stride " << Stride << ", " << Count << " bytes, " << Rows.size()
-                         << " rows, types " << int{Types[0]} << int{Types.back()};
-}
-
-TEST(Unfilter, RowsTogetherEqualRowsOneAfterAnother) {
-  std::mt19937 Generator(11);
-  const std::vector<std::vector<uint8_t>> TypeSets = {
-      {3, 3, 3, 3}, {4, 4, 4, 4}, {3, 3, 4, 3}, {1, 2, 3, 4}, {4, 0, 7, 3}, {3, 3, 3}, {3}};
-  for (uint32_t Stride = 1; Stride <= 8; ++Stride)
-    for (const std::vector<uint8_t>& Types : TypeSets) {
-      std::vector<size_t> Counts;
-      for (size_t Count = 1; Count <= 64; ++Count)
-        Counts.push_back(Count);
-      Counts.push_back(size_t{Stride} * (500 + Generator() % 3000));
-      for (const size_t Count : Counts) {
-        std::vector<TBytes> Rows;
-        for (size_t k = 0; k < Types.size(); ++k)
-          Rows.push_back(RandomBytes(Generator, Count));
-        ExpectRowsSameAsPlain(Stride, Types, Rows, RandomBytes(Generator, Count));
       }
     }
 }
