@@ -121,10 +121,8 @@ void InflateOnly(benchmark::State& State, const TImageKind& Kind, TInflateIdat I
     FindIdatChunks(Image.File, Chunks, Error);
   if (!Usable(State, Error))
     return;
-  // The slices our zlib reader asks for: one filtered full-width row at a time, or as many
-  // rows as fit 16 KiB where a row is shorter than 1 KiB.
-  const size_t Row = Image.Rows.RowBytes + 1;
-  const size_t Slice = Row < 1024 ? 16384 / Row * Row : Row;
+  // The slices our reader asks for: one filtered full-width row at a time.
+  const size_t Slice = Image.Rows.RowBytes + 1;
   int64_t Inflated = 0;
   for (auto _ : State) {
     if (!Inflate(Image.File, Chunks, Slice, Inflated, Error)) {
