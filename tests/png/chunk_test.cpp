@@ -77,7 +77,8 @@ TEST(FrameRule, RaisesUnexpectedEndBeforeAllocating) {
     TChunk Chunk(nullptr);
     Chunk.ResizeBody(5);
     ResetLargestAllocation();
-    EXPECT_EQ(MessageOf<EPngUnexpectedEnd>([&] { LoadFramed(Chunk, Stream, Size); }),
+    const int32_t Claimed = Size;
+    EXPECT_EQ(MessageOf<EPngUnexpectedEnd>([&] { LoadFramed(Chunk, Stream, Claimed); }),
               PngMessage(MsgUnexpectedEnd));
     EXPECT_EQ(Chunk.ChunkBodySize(), 0);
     EXPECT_LT(LargestAllocation(), 4096u);

@@ -18,7 +18,8 @@ class AreaAverageTwins : public testing::TestWithParam<std::pair<TPictureSize, T
 
 // Random pixels, a quarter of them clear and a quarter opaque, so that weighting by alpha shows.
 TEST_P(AreaAverageTwins, StreamingGivesThePlainResult) {
-  const auto [From, To] = GetParam();
+  const TPictureSize From = GetParam().first;
+  const TPictureSize To = GetParam().second;
   std::mt19937 Random(From.Width * 7919 + To.Height);
   std::vector<uint8_t> Pixels = RandomBytes(Random, size_t{From.Width} * From.Height * 4);
   for (size_t At = 3; At < Pixels.size(); At += 4)

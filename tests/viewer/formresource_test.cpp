@@ -33,7 +33,8 @@ TEST(FormResource, MalformedTextNamesItsLine) {
       {"object x: T\nend\nend", "line 3: text after the final \"end\""},
   };
   for (const auto& [Text, Message] : Cases) {
-    EXPECT_PRED2(Contains, MessageOf<EReadError>([&] { ParseFormResource(Text); }), Message);
+    const std::string Source = Text;
+    EXPECT_PRED2(Contains, MessageOf<EReadError>([&] { ParseFormResource(Source); }), Message);
   }
 }
 
