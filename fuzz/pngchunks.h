@@ -9,12 +9,12 @@
 #include <cstring>
 
 struct TChunkFrame {
-  size_t At;              // the length field's offset
-  uint64_t Length;        // as declared
-  const uint8_t* Type;    // four bytes
-  const uint8_t* Body;    // Present bytes of it lie inside the file
+  size_t At;           // the length field's offset
+  uint64_t Length;     // as declared
+  const uint8_t* Type; // four bytes
+  const uint8_t* Body; // Present bytes of it lie inside the file
   size_t Present;
-  bool Complete;          // body and CRC both inside the file
+  bool Complete; // body and CRC both inside the file
   bool IsType(const char* Name) const { return std::memcmp(Type, Name, 4) == 0; }
 };
 
@@ -25,7 +25,10 @@ void ForEachChunk(const uint8_t* File, size_t Size, TVisit Visit) {
   for (size_t At = 8; At + 8 <= Size;) {
     const uint64_t Length = BigEndian32(File + At);
     const size_t Left = Size - At - 8;
-    const TChunkFrame Frame{At,       Length, File + At + 4, File + At + 8,
+    const TChunkFrame Frame{At,
+                            Length,
+                            File + At + 4,
+                            File + At + 8,
                             Length < Left ? static_cast<size_t>(Length) : Left,
                             Length + 4 <= Left};
     if (!Visit(Frame) || !Frame.Complete)
