@@ -30,9 +30,13 @@ container "$work/cut.png" "$work/damaged.vqz"
 
 # The viewer must open a real X window here in the C locale, whatever the caller exported.
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LC_ALL=C.UTF-8
-export DISPLAY=:$((90 + RANDOM % 900))
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display and names it; -noreset keeps it from resetting, and refusing
+# connections meanwhile, each time its last client goes.
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
 
@@ -42,7 +46,7 @@ windows_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; 
 start_viewer() {
   "$viewer" "$@" >"$work/viewer.out" 2>"$work/viewer.err" &
   pids+=($!)
-  main=$(timeout 20 xdotool search --sync --onlyvisible --name '^VQZ To Image$' | head -1)
+  main=$(timeout 20 xdotool search --sync --onlyvisible --name '^VQZ To Image$' | head -1) || true
   [ -n "$main" ] || fail "the window did not appear"
   sleep 0.5
 }
