@@ -36,7 +36,8 @@ void ReportOurMemory(benchmark::State& State, TMemoryStream& Stream) {
   TPNGObject Image;
   if (!OurDecode(Stream, Image, Error))
     return;
-  SetByteCounter(State, "peak_heap_bytes", Probe.PeakGrowth());
+  if (const std::optional<int64_t> Peak = Probe.PeakGrowth())
+    SetByteCounter(State, "peak_heap_bytes", *Peak);
   SetByteCounter(State, "image_bytes", ImageMemoryBytes(Image));
 }
 
@@ -66,7 +67,8 @@ void ReportLibpngMemory(benchmark::State& State, const TBytes& File, TReadTransf
   TPngRows Rows;
   if (!LibpngReadRows(File, Transforms, Rows, Error))
     return;
-  SetByteCounter(State, "peak_heap_bytes", Probe.PeakGrowth());
+  if (const std::optional<int64_t> Peak = Probe.PeakGrowth())
+    SetByteCounter(State, "peak_heap_bytes", *Peak);
   SetByteCounter(State, "image_bytes", static_cast<int64_t>(Rows.Pixels.size()));
 }
 

@@ -101,6 +101,6 @@ THeapPeakProbe::THeapPeakProbe() : FStart(HeapInUse.load(std::memory_order_relax
   HeapPeak.store(FStart, std::memory_order_relaxed);
 }
 
-int64_t THeapPeakProbe::PeakGrowth() const {
+std::optional<int64_t> THeapPeakProbe::PeakGrowth() const {
   return HeapPeak.load(std::memory_order_relaxed) - FStart;
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
-// Watches the heap from its construction on: the most it has grown above where it started.
+// Watches the heap from its construction on: the most it has grown above where it started, or
+// nothing in a build that does not count the heap.
 class THeapPeakProbe {
 public:
   THeapPeakProbe();
-  int64_t PeakGrowth() const;
+  std::optional<int64_t> PeakGrowth() const;
 
 private:
   int64_t FStart;

@@ -104,12 +104,14 @@ void TPNGObject::BlendOver(uint8_t* Buffer) const {
   const auto* Transparency = ChunkList.ItemOf<TChunktRNS>();
   const auto* Palette = ChunkList.ItemOf<TChunkPLTE>();
   const int Count = H.BitCount();
-  if (Count != 24 && Count != 1 && Count != 4 && Count != 8)
+  // The header's fields are public: a colour type changed after the image memory was made has
+  // no alpha plane to blend with.
+  if ((Count != 24 && Count != 1 && Count != 4 && Count != 8) || !H.ImageMemoryUsable())
     return;
   for (uint32_t Y = 0; Y < H.Height; ++Y) {
     uint8_t* Under = Buffer + size_t{H.Width} * 4 * Y;
     const uint8_t* Row = H.ImageRow(Y);
-    const uint8_t* Alpha = H.AlphaPlane != nullptr ? H.AlphaRow(Y) : nullptr;
+    const uint8_t* Alpha = H.HasAlpha() ? H.AlphaRow(Y) : nullptr;
     if (Count == 24) {
       BlendTrueColourRow(Under, Row, Alpha, H.Width);
       continue;

@@ -30,7 +30,7 @@ void WriteChunk(TStream& Stream, const TChunkTag& Tag, const uint8_t* Body, uint
   PutBigEndian32(Length, Size);
   PutBigEndian32(Crc, ChunkCrc(Tag, Body, static_cast<int32_t>(Size)));
   Stream.WriteBuffer(Length, sizeof Length);
-  Stream.WriteBuffer(Tag.data(), Tag.size());
+  Stream.WriteBuffer(Tag.data(), sizeof(TChunkTag));
   Stream.WriteBuffer(Body, Size);
   Stream.WriteBuffer(Crc, sizeof Crc);
 }

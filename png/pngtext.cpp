@@ -110,8 +110,9 @@ bool TChunkzTXt::LoadChunk(TStream& Stream, const TChunkTag& Tag, int32_t Size) 
 }
 
 bool TChunkzTXt::SaveChunk(TStream& Stream) {
+  // The stored body goes out as it is: tEXt's SaveChunk would write the text uncompressed.
   if (!TextDecoded && Text.empty())
-    return TChunk::SaveChunk(Stream);
+    return TChunk::SaveChunk(Stream); // NOLINT(bugprone-parent-virtual-call)
   if (Text.empty())
     Text = " ";
   std::vector<uint8_t> Packed;
@@ -126,13 +127,14 @@ bool TChunkzTXt::SaveChunk(TStream& Stream) {
   Body[Keyword.size()] = 0;
   Body[Keyword.size() + 1] = 0;
   std::memcpy(Body + Keyword.size() + 2, Packed.data(), Packed.size());
-  return TChunk::SaveChunk(Stream);
+  return TChunk::SaveChunk(Stream); // NOLINT(bugprone-parent-virtual-call): the body is built
 }
 
 void TChunkzTXt::AssignChunk(const TChunk& Source) {
   TChunktEXt::AssignChunk(Source);
   const auto* Other = dynamic_cast<const TChunkzTXt*>(&Source);
   TextDecoded = Other == nullptr || Other->TextDecoded;
+  // Text never inflated travels as its compressed body, which tEXt's copy does not carry.
   if (!TextDecoded)
-    TChunk::AssignChunk(Source);
+    TChunk::AssignChunk(Source); // NOLINT(bugprone-parent-virtual-call)
 }

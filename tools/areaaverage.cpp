@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <stdexcept>
 
 namespace {
 
@@ -65,9 +66,17 @@ void AddScaled(std::vector<TSums>& Into, const std::vector<TSums>& Row, uint64_t
       Into[X][Channel] += Weight * Row[X][Channel];
 }
 
+// A target larger than its source would have pixels that cover nothing, whose average is
+// undefined.
+void RequireNoLarger(TPictureSize From, TPictureSize To) {
+  if (To.Width > From.Width || To.Height > From.Height)
+    throw std::invalid_argument("area average: the target is larger than the source");
+}
+
 } // namespace
 
 std::vector<uint8_t> AreaAverage(TPictureSize From, const TRowReader& ReadRow, TPictureSize To) {
+  RequireNoLarger(From, To);
   const std::vector<TSpan> Columns = Spans(From.Width, To.Width);
   const std::vector<TSpan> Rows = Spans(From.Height, To.Height);
   const uint64_t TotalWeight = uint64_t{From.Width} * From.Height;
@@ -94,6 +103,7 @@ std::vector<uint8_t> AreaAverage(TPictureSize From, const TRowReader& ReadRow, T
 
 std::vector<uint8_t> AreaAveragePlain(TPictureSize From, const std::vector<uint8_t>& Pixels,
                                       TPictureSize To) {
+  RequireNoLarger(From, To);
   std::vector<uint8_t> Target(size_t{To.Width} * To.Height * 4);
   for (uint32_t TY = 0; TY < To.Height; ++TY)
     for (uint32_t TX = 0; TX < To.Width; ++TX) {

@@ -17,7 +17,8 @@ struct TPictureSize {
 using TRowReader = std::function<void(uint32_t Y, uint8_t* Row)>;
 
 // The target's pixels, top row first. It reads each source row once, top to bottom, and holds
-// only a row of sums besides the result. To must be positive and no larger than From either way.
+// only a row of sums besides the result. To must be no larger than From either way (else
+// std::invalid_argument); an empty To gives an empty result.
 std::vector<uint8_t> AreaAverage(TPictureSize From, const TRowReader& ReadRow, TPictureSize To);
 
 // The same by the definition, target pixel by target pixel over the whole source image: the

@@ -6,6 +6,18 @@
 
 TApplication* Application = nullptr;
 
+namespace {
+
+// A call waiting in the event loop, which owns the event and deletes it once delivered.
+class TQueuedCall : public QEvent {
+public:
+  explicit TQueuedCall(std::function<void()> Call)
+      : QEvent(QEvent::User), Handler(std::move(Call)) {}
+  std::function<void()> Handler;
+};
+
+} // namespace
+
 struct TApplication::TToolkit {
   std::unique_ptr<TToolkitApplication> App;
   QIcon Icon;
@@ -45,9 +57,7 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::QueueAsyncCall(std::function<void()> Handler) {
-  QMetaObject::invokeMethod(
-      FToolkit->App.get(), [Handler = std::move(Handler)] { RunHandler(Handler); },
-      Qt::QueuedConnection);
+  QCoreApplication::postEvent(FToolkit->App.get(), new TQueuedCall(std::move(Handler)));
 }
 
 void TApplication::HandleException(const std::exception& Error) {
@@ -88,6 +98,11 @@ bool TToolkitApplication::notify(QObject* Receiver, QEvent* Event) {
   bool Handled = false;
   RunHandler([&] { Handled = QApplication::notify(Receiver, Event); });
   return Handled;
+}
+
+void TToolkitApplication::customEvent(QEvent* Event) {
+  if (const auto* Call = dynamic_cast<const TQueuedCall*>(Event))
+    RunHandler(Call->Handler);
 }
 
 QColor ToolkitColor(TColor Color) {

@@ -31,7 +31,7 @@ using TAnchors = uint8_t;
 struct TSnapshot {
   int32_t Width = 0, Height = 0;
   std::vector<uint32_t> Pixels;
-  uint32_t At(int32_t X, int32_t Y) const { return Pixels[static_cast<size_t>(Y * Width + X)]; }
+  uint32_t At(int32_t X, int32_t Y) const { return Pixels[(static_cast<size_t>(Y) * Width) + X]; }
 };
 
 class TComponent {

@@ -48,6 +48,9 @@ class TToolkitApplication : public QApplication {
 public:
   using QApplication::QApplication;
   bool notify(QObject* Receiver, QEvent* Event) override;
+
+protected:
+  void customEvent(QEvent* Event) override;
 };
 
 QColor ToolkitColor(TColor Color);

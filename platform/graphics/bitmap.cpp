@@ -103,7 +103,7 @@ HBITMAP NewBitmapOfFormat(TPixelFormat Format, int32_t Width, int32_t Height,
     return Checked(Bitmap);
   }
   BITMAPINFO Info = DIBInfo(Width, Height, BitCountOf(Format));
-  std::copy(Colors.begin(), Colors.begin() + std::min<size_t>(Colors.size(), 256), Info.bmiColors);
+  std::copy_n(Colors.begin(), std::min<size_t>(Colors.size(), 256), Info.bmiColors);
   void* Bits = nullptr;
   return Checked(CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
 }

@@ -168,8 +168,6 @@ struct TChannel {
   uint64_t Max = 0; // the largest value the mask can hold
 };
 
-const char* const ChannelNames[] = {"red", "green", "blue"};
-
 // A zero mask leaves its channel 0; masks may overlap (a grey file can give all three the same
 // bits), but each must be one run of bits within the pixel.
 TChannel ChannelOf(uint32_t Mask, uint16_t BitCount, const char* Name) {
@@ -270,10 +268,9 @@ void ConvertMaskedRow(const uint8_t* Source, uint8_t* Target, const TBitmapHeade
 }
 
 std::array<TChannel, 3> ChannelsOf(const TBitmapHeader& Header) {
-  std::array<TChannel, 3> Channels;
-  for (size_t Channel = 0; Channel < Channels.size(); ++Channel)
-    Channels[Channel] = ChannelOf(Header.Masks[Channel], Header.BitCount, ChannelNames[Channel]);
-  return Channels;
+  return {ChannelOf(Header.Masks[0], Header.BitCount, "red"),
+          ChannelOf(Header.Masks[1], Header.BitCount, "green"),
+          ChannelOf(Header.Masks[2], Header.BitCount, "blue")};
 }
 
 void ReadStoredPixels(TStream& Stream, const TBitmapHeader& Header, int64_t BytesLeft,

@@ -104,6 +104,20 @@ TEST(Blend, GreyWithAlphaShowsThroughTheColourTable) {
   EXPECT_EQ(Buffer, (std::vector<uint8_t>{186, 186, 186, 0}));
 }
 
+// The header's fields are public: a grey image told after loading that it has alpha has no alpha
+// plane, and neither blends nor draws.
+TEST_F(Drawing, AColourTypeChangedAfterLoadingBlendsAndDrawsNothing) {
+  TPNGObject Image;
+  Loaded(Image, TPngBuilder().Header(1, 1, 8, 0).Data({0, 128}).End().Bytes());
+  Image.Header().ColorType = COLOR_GRAYSCALEALPHA;
+  std::vector<uint8_t> Buffer(4, 7);
+  Image.BlendOver(Buffer.data());
+  EXPECT_EQ(Buffer, std::vector<uint8_t>(4, 7));
+  TTestCanvas Target(1, 1, Blue);
+  Image.Draw(Target.Canvas(), {0, 0, 1, 1});
+  EXPECT_EQ(Target.Row(0, 1), TColors{Blue});
+}
+
 // Entry 0 is clear and entry 2 has its colour: only index 0 may show the background.
 TEST_F(Drawing, APaletteKeyIsByIndex) {
   TPNGObject Image;

@@ -11,6 +11,7 @@
 
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -40,6 +41,15 @@ INSTANTIATE_TEST_SUITE_P(Sizes, AreaAverageTwins,
                                          std::pair(TPictureSize{100, 3}, TPictureSize{7, 1}),
                                          std::pair(TPictureSize{13, 9}, TPictureSize{13, 9}),
                                          std::pair(TPictureSize{9, 9}, TPictureSize{1, 1})));
+
+// A target pixel that covers no source pixel has no average: an empty source gives no 1 x 1.
+TEST(AreaAverage, ATargetLargerThanItsSourceIsRefused) {
+  const auto ReadRow = [](uint32_t, uint8_t*) {};
+  EXPECT_THROW(AreaAverage({0, 0}, ReadRow, {1, 1}), std::invalid_argument);
+  EXPECT_THROW(AreaAveragePlain({0, 0}, {}, {1, 1}), std::invalid_argument);
+  EXPECT_THROW(AreaAveragePlain({3, 2}, std::vector<uint8_t>(24), {3, 3}), std::invalid_argument);
+  EXPECT_TRUE(AreaAverage({0, 0}, ReadRow, {0, 0}).empty());
+}
 
 // Each 2 x 2 block of a 4 x 4 picture becomes one pixel: opaque colours average plainly, clear
 // pixels lend no colour, colours weigh by their alpha, and a clear block stays clear and black.
