@@ -30,14 +30,19 @@ std::string CheckOurDecode(const TImageKind& Kind) {
 
 TPerImage<std::string> OurDecodeCheck(CheckOurDecode);
 
+// Builds that do not count the heap report no peak.
+void SetPeakHeapCounter(benchmark::State& State, const THeapPeakProbe& Probe) {
+  if (const std::optional<int64_t> Peak = Probe.PeakGrowth())
+    SetByteCounter(State, "peak_heap_bytes", *Peak);
+}
+
 void ReportOurMemory(benchmark::State& State, TMemoryStream& Stream) {
   std::string Error;
   THeapPeakProbe Probe;
   TPNGObject Image;
   if (!OurDecode(Stream, Image, Error))
     return;
-  if (const std::optional<int64_t> Peak = Probe.PeakGrowth())
-    SetByteCounter(State, "peak_heap_bytes", *Peak);
+  SetPeakHeapCounter(State, Probe);
   SetByteCounter(State, "image_bytes", ImageMemoryBytes(Image));
 }
 
@@ -67,8 +72,7 @@ void ReportLibpngMemory(benchmark::State& State, const TBytes& File, TReadTransf
   TPngRows Rows;
   if (!LibpngReadRows(File, Transforms, Rows, Error))
     return;
-  if (const std::optional<int64_t> Peak = Probe.PeakGrowth())
-    SetByteCounter(State, "peak_heap_bytes", *Peak);
+  SetPeakHeapCounter(State, Probe);
   SetByteCounter(State, "image_bytes", static_cast<int64_t>(Rows.Pixels.size()));
 }
 
