@@ -7,6 +7,6 @@
 #include <optional>
 #include <string>
 
-// The listed difference that explains different pixels from a run-length compressed file both
-// readers accept; none if none does.
+// The listed difference that explains different pixels from a file both readers accept; none if
+// none does.
 std::optional<std::string> WhyPixelsDifferFromImageMagick(const uint8_t* Data, size_t Size);

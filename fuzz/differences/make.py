@@ -99,8 +99,21 @@ def rle8_bitmap(width, height, codes):
     return b"BM" + struct.pack("<IHHI", offset + len(codes), 0, 0, offset) + info + palette + codes
 
 
+def bitmap_listing(colours, bit_count, compression, pixels):
+    """A palette bitmap of 1 x 1 pixel whose header lists the given colours (biClrUsed)."""
+    palette = b"".join(bytes([blue, green, red, 0]) for red, green, blue in colours)
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, 1, 1, 1, bit_count, compression, len(pixels), 0, 0,
+                       len(colours), 0)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + palette + pixels
+
+
 # Pixels both readers take differently: against ImageMagick.
 BITMAPS = {
+    # One white colour listed, the pixel at index 1.
+    "index-beyond-the-listed-colours--stored": bitmap_listing([(255, 255, 255)], 1, 0, bytes([0x80, 0, 0, 0])),
+    # One white colour listed, a run of one pixel at index 1, the end of the bitmap.
+    "index-beyond-the-listed-colours--rle": bitmap_listing([(255, 255, 255)], 8, 1, bytes([1, 1, 0, 1])),
     # A run of 8 red pixels in a row of 4, then green in the row above.
     "rle-pixels-past-the-right-edge--run": rle8_bitmap(4, 2, bytes([8, 1, 0, 0, 4, 2, 0, 1])),
     # 2 red pixels, a move 5 to the right, 1 green pixel there.

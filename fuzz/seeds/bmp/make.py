@@ -7,8 +7,7 @@ import struct
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def bitmap(width, height, bits, codes):
-    colours = 1 << bits
+def bitmap(width, height, bits, codes, colours):
     palette = b"".join(bytes([(37 * i) % 256, (91 * i) % 256, 255 - 16 * (i % 16), 0]) for i in range(colours))
     offset = 14 + 40 + len(palette)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 1 if bits == 8 else 2, len(codes), 0, 0,
@@ -26,6 +25,7 @@ RLE4 = (bytes([6, 0x12, 10, 0x34]) + EOL
         + bytes([0, 5, 0x56, 0x78, 0x90, 0]) + bytes([0, 2, 3, 0]) + bytes([8, 0xAB]) + EOL
         + bytes([16, 0xCD]) + EOL + bytes([0, 3, 0xEF, 0x10, 13, 0x23]) + EOB)
 
-for name, contents in (("rle8.bmp", bitmap(20, 5, 8, RLE8)), ("rle4.bmp", bitmap(16, 4, 4, RLE4))):
+# The 8-bit one lists only the 14 colours its pixels index.
+for name, contents in (("rle8.bmp", bitmap(20, 5, 8, RLE8, 14)), ("rle4.bmp", bitmap(16, 4, 4, RLE4, 16))):
     with open(os.path.join(HERE, name), "wb") as out:
         out.write(contents)
