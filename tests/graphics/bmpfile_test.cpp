@@ -169,6 +169,17 @@ TEST(BmpMasks, ScaleEachChannelToTheNearestEightBitValue) {
     EXPECT_EQ(PictureOf(ReadBytes(MaskedPixel(Bits, Masks, Pixel)))[2], Want) << std::hex << Pixel;
 }
 
+// A colour table shorter than the pixels can index is black past its end, so pixels indexing
+// past the listed colours show black; a longer one is cut to the entries they can index.
+TEST(BmpColours, EntriesPastTheListedOnesAreBlack) {
+  const std::pair<std::vector<TRgb>, TRgb> Cases[] = {{{0xFFFFFF}, 0x000000},
+                                                      {{0xFFFFFF, 0x123456, 0xABCDEF}, 0x123456}};
+  for (const auto& [Palette, Second] : Cases) {
+    const TBmpShape Shape{40, 2, 1, 1, BI_RGB, {}, Palette, {0x40, 0, 0, 0}};
+    EXPECT_EQ(PictureOf(ReadBytes(BuildBmp(Shape))), (std::vector<TRgb>{2, 1, 0xFFFFFF, Second}));
+  }
+}
+
 // ---- Run-length data
 
 // Runs, line ends, deltas and absolute runs padded to 16 bits; pixels no code reaches stay 0;
