@@ -32,8 +32,9 @@ std::optional<TIndexedBitmap> IndexedBitmapOf(const uint8_t* Data, size_t Size) 
                        (Bitmap.Compression == Rle8 && Bitmap.BitCount == 8) ||
                        (Bitmap.Compression == Rle4 && Bitmap.BitCount == 4);
   Bitmap.Width = static_cast<int32_t>(LittleEndian32(Data + 18));
+  // Negative for top-down rows.
   const auto StoredHeight = static_cast<int64_t>(static_cast<int32_t>(LittleEndian32(Data + 22)));
-  Bitmap.Height = StoredHeight < 0 ? -StoredHeight : StoredHeight; // negative for top-down rows
+  Bitmap.Height = StoredHeight < 0 ? -StoredHeight : StoredHeight;
   Bitmap.ColorsUsed = LittleEndian32(Data + 46);
   Bitmap.Start = LittleEndian32(Data + 10);
   if (!Indexed || Bitmap.Width <= 0 || Bitmap.Start >= Size)
@@ -60,7 +61,7 @@ void ForEachRlePixel(const uint8_t* Data, const TIndexedBitmap& Bitmap, TVisit V
     At += 2;
     if (Count > 0) {
       for (int64_t Pixel = 0; Pixel < Count; ++Pixel)
-        Visit(X++, Y, Bitmap.BitCount == 8 ? Code : IndexAt(Code, Pixel, 4));
+        Visit(X++, Y, IndexAt(Code, Pixel, Bitmap.BitCount));
     } else if (Code > 2) {
       const size_t Bytes = Bitmap.BitCount == 8 ? Code : (Code + 1u) / 2;
       for (int64_t Pixel = 0; Pixel < Code; ++Pixel) {

@@ -65,9 +65,10 @@ struct TFields {
 TFields FieldsOf(const uint8_t* Data, size_t Size) {
   if (Size < 26)
     return {};
-  const bool Core = LittleEndian32(Data + 14) < 40; // OS/2 1.x: never compressed
-  if (Core || Size < 66)
-    return Core && (LittleEndian32(Data + 24) & 0xFFFF) == 16 ? TFields{{5, 5, 5}, 16} : TFields{};
+  if (LittleEndian32(Data + 14) < 40) // OS/2 1.x: never compressed
+    return (LittleEndian32(Data + 24) & 0xFFFF) == 16 ? TFields{{5, 5, 5}, 16} : TFields{};
+  if (Size < 66)
+    return {};
   const uint32_t BitCount = LittleEndian32(Data + 28) & 0xFFFF;
   const uint32_t Compression = LittleEndian32(Data + 30);
   if (BitCount == 16 && Compression == 0)
