@@ -12,4 +12,19 @@ inline bool HasSsse3() {
   static const bool Has = __builtin_cpu_supports("ssse3");
   return Has;
 }
+
+// Code built for AVX, ISA-L's among it, may return with the upper halves of the vector registers
+// in use. Until they are cleared, every SSE instruction that follows waits on the whole register:
+// undoing Average filters on 4-byte pixels took twice as long after ISA-L had run.
+__attribute__((target("avx"))) inline void ClearUpperHalvesWithAvx() {
+  __builtin_ia32_vzeroupper();
+}
+
+inline void ClearUpperVectorHalves() {
+  static const bool HasAvx = __builtin_cpu_supports("avx");
+  if (HasAvx)
+    ClearUpperHalvesWithAvx();
+}
+#else
+inline void ClearUpperVectorHalves() {}
 #endif

@@ -1,6 +1,8 @@
 // Byte order, CRC-32 and chunk tags.
 #include "png/pngimage.h"
 
+#include "png/pngcpu.h"
+
 #ifdef VQZ_HAVE_ISAL
 #include <isa-l/crc.h>
 #else
@@ -22,8 +24,10 @@ uint32_t UpdateCrc32(uint32_t Crc, const void* Buffer, int32_t Length) {
   if (Length <= 0)
     return Crc;
 #ifdef VQZ_HAVE_ISAL
-  return ~crc32_gzip_refl(~Crc, static_cast<const unsigned char*>(Buffer),
-                          static_cast<uint64_t>(Length));
+  const uint32_t Updated = crc32_gzip_refl(~Crc, static_cast<const unsigned char*>(Buffer),
+                                           static_cast<uint64_t>(Length));
+  ClearUpperVectorHalves();
+  return ~Updated;
 #else
   return ~static_cast<uint32_t>(
       crc32(~Crc, static_cast<const Bytef*>(Buffer), static_cast<uInt>(Length)));

@@ -5,6 +5,8 @@
 // then decodes the whole image data again and fails as it always has.
 #include "png/pnginflater.h"
 
+#include "png/pngcpu.h"
+
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
@@ -68,7 +70,9 @@ private:
       return false;
     State->next_out = Staging->data();
     State->avail_out = StagingBytes;
-    if (isal_inflate(State.get()) != ISAL_DECOMP_OK)
+    const int Result = isal_inflate(State.get());
+    ClearUpperVectorHalves();
+    if (Result != ISAL_DECOMP_OK)
       throw EInflaterGaveUp{};
     StagedAt = 0;
     StagedEnd = StagingBytes - State->avail_out;
