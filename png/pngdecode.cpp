@@ -8,6 +8,7 @@
 #include "png/pngrows.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,23 +45,34 @@ void TChunkIDAT::BuildGrayColorTable() {
 }
 
 // Count rows of RowByteCount bytes below a row of zeros: inflated, undone, handed to Take with
-// their index; false when the data ends first.
+// their index; false when the data ends first. Rows read whole are handed on even when reading a
+// later row of their batch fails.
 bool TChunkIDAT::DecodeRows(TRowInflater& Source, uint32_t Count, const TTakeRow& Take) {
   TRowBatch Batch(RowByteCount, PixelBits(*HeaderChunk));
-  for (uint32_t First = 0; First < Count;) {
-    const uint32_t Wanted = std::min(Batch.Capacity(), Count - First);
-    uint32_t Rows = 0;
-    while (Rows < Wanted &&
-           Source.ReadRow(Batch.FilteredRow(Rows), static_cast<int32_t>(RowByteCount) + 1))
-      ++Rows;
-    if (Rows == 0)
-      return false;
-    Batch.Unfilter(Rows);
-    for (uint32_t k = 0; k < Rows; ++k)
+  uint32_t First = 0, Rows = 0;
+  const auto HandOn = [&] {
+    const uint32_t Read = std::exchange(Rows, 0);
+    if (Read == 0)
+      return;
+    Batch.Unfilter(Read);
+    for (uint32_t k = 0; k < Read; ++k)
       Take(First + k, Batch.Row(k));
-    if (Rows < Wanted)
-      return false;
-    First += Rows;
+    First += Read;
+  };
+  try {
+    while (First < Count) {
+      const uint32_t Wanted = std::min(Batch.Capacity(), Count - First);
+      while (Rows < Wanted &&
+             Source.ReadRow(Batch.FilteredRow(Rows), static_cast<int32_t>(RowByteCount) + 1))
+        ++Rows;
+      const bool Ended = Rows < Wanted;
+      HandOn();
+      if (Ended)
+        return false;
+    }
+  } catch (...) {
+    HandOn();
+    throw;
   }
   return true;
 }

@@ -140,6 +140,52 @@ uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   });
 }
 
+// One Average row walked a pixel per step, as WalkPixels walks it, for two rows walked together.
+template <uint32_t S>
+class TAverageWalk {
+public:
+  TAverageWalk(uint8_t* Row, const uint8_t* Up) : At(Row), Above(Up), Filtered(LoadPixel<S>(Row)) {}
+  void Step() {
+    const __m128i Next = LoadPixel<S>(At + S);
+    StorePixel<S>(At, AverageNext(NotLeft, Filtered, LoadPixel<S>(Above)));
+    Filtered = Next;
+    At += S;
+    Above += S;
+  }
+  void Finish() { StorePixel<S>(At, Filtered); }
+
+private:
+  uint8_t* At;
+  const uint8_t* Above;
+  __m128i Filtered;
+  __m128i NotLeft = _mm_set1_epi8(-1);
+};
+
+// Two Average rows, Second below First: Second walks Lag pixels behind, reading the bytes above
+// it after First stored them, so the two chains are independent and run side by side, taking
+// little more time than one. Returns the bytes done in each row.
+template <uint32_t S>
+uint32_t UnfilterAveragePairSse2(uint8_t* First, uint8_t* Second, const uint8_t* Up,
+                                 uint32_t Count) {
+  constexpr uint32_t Lag = 16;
+  if (Count < S + AccessBytes<S>)
+    return 0;
+  const uint32_t Pixels = (Count - AccessBytes<S>) / S;
+  const uint32_t Ahead = std::min(Lag, Pixels);
+  TAverageWalk<S> Upper(First, Up), Lower(Second, First);
+  for (uint32_t p = 0; p < Ahead; ++p)
+    Upper.Step();
+  for (uint32_t p = Ahead; p < Pixels; ++p) {
+    Upper.Step();
+    Lower.Step();
+  }
+  Upper.Finish();
+  for (uint32_t p = Pixels - Ahead; p < Pixels; ++p)
+    Lower.Step();
+  Lower.Finish();
+  return Pixels * S;
+}
+
 __m128i Abs16(__m128i Value) {
   return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value));
 }
@@ -192,6 +238,13 @@ void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count)
   Unfilter<S, Paeth>(Type, S, Row, Up, Count, Done);
 }
 
+template <uint32_t S>
+void UnfilterAveragePair(uint8_t* First, uint8_t* Second, const uint8_t* Up, uint32_t Count) {
+  const uint32_t Done = UnfilterAveragePairSse2<S>(First, Second, Up, Count);
+  Unfilter<S, Paeth>(ftAverage, S, First, Up, Count, Done);
+  Unfilter<S, Paeth>(ftAverage, S, Second, First, Count, Done);
+}
+
 #else
 
 template <uint32_t S>
@@ -226,4 +279,24 @@ void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
   default:
     return UnfilterRowPlain(Type, Stride, Row, Up, Count);
   }
+}
+
+void UnfilterRowPair(const uint8_t (&Types)[2], uint32_t Stride, uint8_t* First, uint8_t* Second,
+                     const uint8_t* Up, uint32_t Count) {
+#ifdef VQZ_SSE2
+  if (Types[0] == ftAverage && Types[1] == ftAverage) {
+    switch (Stride) {
+    case 3:
+      return UnfilterAveragePair<3>(First, Second, Up, Count);
+    case 4:
+      return UnfilterAveragePair<4>(First, Second, Up, Count);
+    case 6:
+      return UnfilterAveragePair<6>(First, Second, Up, Count);
+    default:
+      break;
+    }
+  }
+#endif
+  UnfilterRow(Types[0], Stride, First, Up, Count);
+  UnfilterRow(Types[1], Stride, Second, First, Count);
 }

@@ -68,7 +68,7 @@ TEST(ImageData, AStreamThatEndsEarlyLeavesTheRestZero) {
 }
 
 // A row cut short holds zeros after the bytes that came, also past the first two rows, where the
-// row buffers hold earlier rows (grey goes through row batches, RGB row by row).
+// row buffers hold earlier rows (grey goes through batches of fifteen rows, RGB through pairs).
 TEST(ImageData, ARowCutShortIsCompletedWithZeros) {
   for (const uint8_t ColorType : {uint8_t{0}, uint8_t{2}}) {
     const uint32_t Width = ColorType == 0 ? 6 : 2;

@@ -110,6 +110,34 @@ const TImageCase ImageCases[] = {{400, 160, 8, 2, 0, 1200, 160},
                                  {37, 50, 8, 0, 0, 37, 50},
                                  {97, 3, 1, 0, 0, 13, 3}};
 
+// A stream that fails inside a row raises, and the rows read whole before it are stored, also
+// where they wait in a batch for the rows after them (grey side by side, RGB and RGBA in pairs).
+TEST(ImageInflater, RowsReadWholeBeforeAFailureAreKept) {
+  const TInflaterChoice Restore;
+  for (const TImageInflaterKind Kind : {ikZlib, ikIsal}) {
+    if (!ImageInflaterAvailable(Kind))
+      continue;
+    UseImageInflater(Kind);
+    for (const uint8_t ColorType : {uint8_t{0}, uint8_t{2}, uint8_t{6}}) {
+      // A stored block of the first row and the start of the second, then a block of the
+      // reserved type.
+      TBytes Stored{0};
+      Stored.insert(Stored.end(), ColorType == 0 ? 1 : ColorType == 2 ? 3 : 4, 200);
+      Stored.insert(Stored.end(), {0, 100});
+      const auto Length = static_cast<uint16_t>(Stored.size());
+      TBytes Stream{
+          0x78, 0x01, 0x00, static_cast<uint8_t>(Length), 0, static_cast<uint8_t>(~Length), 0xFF};
+      Stream.insert(Stream.end(), Stored.begin(), Stored.end());
+      Stream.push_back(0x07);
+      TPNGObject Image;
+      EXPECT_THROW(LoadBytes(Image, FileOf(HeaderBody(1, 2, 8, ColorType), Stream, 1 << 20)),
+                   EPNGZLIBError);
+      EXPECT_EQ(Image.Header().ImageRow(0)[0], 200) << "colour type " << int{ColorType};
+      EXPECT_EQ(Image.Header().ImageRow(1)[0], 0) << "colour type " << int{ColorType};
+    }
+  }
+}
+
 TEST(ImageInflater, IsalEndsEveryStreamAsZlibDoes) {
   if (!ImageInflaterAvailable(ikIsal))
     GTEST_SKIP() << "this build has no ISA-L";

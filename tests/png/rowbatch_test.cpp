@@ -1,4 +1,6 @@
-// Rows of one-byte pixels undone side by side against the same rows undone one after another.
+// Rows undone a batch at a time (one-byte pixels side by side, others in pairs) against the same
+// rows undone one after another.
+#include "png/pngimage.h"
 #include "png/pngrowbatch.h"
 #include "png/pngunfilter.h"
 
@@ -90,10 +92,10 @@ TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
 
 // A batch carries its last row over as the one above the next: many batches of random rows,
 // full and partial, give the rows a plain row-by-row walk gives, in the skewed layout (one-byte
-// pixels) and one row at a time (packed, 3- and 8-byte pixels).
+// pixels) and two rows at a time (packed, 3-, 4-, 6- and 8-byte pixels), half of them Average.
 TEST(RowBatch, BatchAfterBatchEqualsRowAfterRow) {
   std::mt19937 Generator(3);
-  for (const uint32_t PixelBits : {8u, 1u, 24u, 64u})
+  for (const uint32_t PixelBits : {8u, 1u, 24u, 32u, 48u, 64u})
     for (const uint32_t Count : {1u, 17u, 640u}) {
       TRowBatch Batch(Count, PixelBits);
       const uint32_t Stride = std::max(PixelBits / 8, 1u);
@@ -103,7 +105,8 @@ TEST(RowBatch, BatchAfterBatchEqualsRowAfterRow) {
         std::vector<TBytes> Expected;
         for (uint32_t k = 0; k < Rows; ++k) {
           TBytes Filtered = RandomBytes(Generator, Count + 1);
-          Filtered[0] = static_cast<uint8_t>(k % 2 == 0 ? 3 + Generator() % 2 : Generator() % 6);
+          Filtered[0] =
+              static_cast<uint8_t>(Generator() % 2 == 0 ? uint32_t{ftAverage} : Generator() % 6);
           std::memcpy(Batch.FilteredRow(k), Filtered.data(), Count + 1);
           UnfilterRowPlain(Filtered[0], Stride, Filtered.data() + 1, Above.data(), Count);
           Above.assign(Filtered.begin() + 1, Filtered.end());
@@ -119,9 +122,9 @@ TEST(RowBatch, BatchAfterBatchEqualsRowAfterRow) {
 
 TEST(RowBatch, OnlyRowsOfOneBytePixelsThatFitGoSkewed) {
   EXPECT_EQ(TRowBatch(TRowBatch::MaxSkewedRowBytes, 8).Capacity(), TRowBatch::MaxSkewedRows);
-  EXPECT_EQ(TRowBatch(TRowBatch::MaxSkewedRowBytes + 1, 8).Capacity(), 1u);
+  EXPECT_EQ(TRowBatch(TRowBatch::MaxSkewedRowBytes + 1, 8).Capacity(), TRowBatch::MaxPairedRows);
   for (const uint32_t PixelBits : {1u, 2u, 4u, 16u, 24u, 32u, 48u, 64u})
-    EXPECT_EQ(TRowBatch(100, PixelBits).Capacity(), 1u) << PixelBits;
+    EXPECT_EQ(TRowBatch(100, PixelBits).Capacity(), TRowBatch::MaxPairedRows) << PixelBits;
 }
 
 } // namespace
