@@ -92,62 +92,96 @@ void StorePixel(uint8_t* At, __m128i Pixel) {
   }
 }
 
-// Walks the whole pixels whose access stays inside the row; Step turns a pixel's filtered bytes
-// and the address of the bytes above it into its unfiltered bytes. A pixel narrower than its
-// access spills its store into the next pixel, which has been loaded before and is written back
-// whole where the walk stops. Returns the bytes done.
-template <uint32_t S, typename TStep>
-uint32_t WalkPixels(uint8_t* Row, const uint8_t* Up, uint32_t Count, TStep Step) {
-  constexpr uint32_t Access = AccessBytes<S>;
-  if (Count < S + Access)
-    return 0;
-  uint8_t* At = Row;
-  __m128i Filtered = LoadPixel<S>(At);
-  // Counted, so that the unrolled body tests once per four pixels.
-#pragma GCC unroll 4
-  for (uint32_t Pixels = (Count - Access) / S; Pixels > 0; --Pixels, At += S, Up += S) {
-    const __m128i Next = LoadPixel<S>(At + S);
-    StorePixel<S>(At, Step(Filtered, Up));
-    Filtered = Next;
-  }
-  StorePixel<S>(At, Filtered);
-  return static_cast<uint32_t>(At - Row);
-}
-
+// The chains of the filters that have one, a pixel at a time: each turns a pixel's filtered bytes
+// and the address of the bytes above it into its unfiltered bytes, keeping the pixel to its left.
 template <uint32_t S>
-uint32_t UnfilterSubSse2(uint8_t* Row, uint32_t Count) {
-  __m128i Left = _mm_setzero_si128();
-  return WalkPixels<S>(Row, Row, Count, [&](__m128i Filtered, const uint8_t*) {
+struct TSubChain {
+  __m128i operator()(__m128i Filtered, const uint8_t*) {
     Left = _mm_add_epi8(Left, Filtered);
     return Left;
-  });
-}
+  }
+  __m128i Left = _mm_setzero_si128();
+};
 
 // floor((a + b) / 2) is ~avg(~a, ~b), avg rounding up; so the chain carries ~a, and each pixel
-// costs one average and one subtraction on it. Returns the pixel undone.
-__attribute__((always_inline)) inline __m128i AverageNext(__m128i& NotLeft, __m128i Filtered,
-                                                          __m128i Above) {
-  const __m128i Ones = _mm_set1_epi8(-1);
-  NotLeft = _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(Above, Ones)), Filtered);
-  return _mm_xor_si128(NotLeft, Ones);
-}
-
+// costs one average and one subtraction on it.
 template <uint32_t S>
-uint32_t UnfilterAverageSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
+struct TAverageChain {
+  __m128i operator()(__m128i Filtered, const uint8_t* Above) {
+    const __m128i Ones = _mm_set1_epi8(-1);
+    NotLeft =
+        _mm_sub_epi8(_mm_avg_epu8(NotLeft, _mm_xor_si128(LoadPixel<S>(Above), Ones)), Filtered);
+    return _mm_xor_si128(NotLeft, Ones);
+  }
   __m128i NotLeft = _mm_set1_epi8(-1);
-  return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* Above) {
-    return AverageNext(NotLeft, Filtered, LoadPixel<S>(Above));
-  });
+};
+
+inline __m128i Abs16(__m128i Value) {
+  return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value));
 }
 
-// One Average row walked a pixel per step, as WalkPixels walks it, for two rows walked together.
+inline __m128i Select(__m128i Mask, __m128i IfSet, __m128i IfClear) {
+  return _mm_or_si128(_mm_and_si128(Mask, IfSet), _mm_andnot_si128(Mask, IfClear));
+}
+
+// The predictor in 16-bit lanes, with the same distances as the plain one; the pixel above is
+// the next pixel's upper left.
 template <uint32_t S>
-class TAverageWalk {
+struct TPaethChain {
+  __m128i operator()(__m128i Filtered, const uint8_t* AboveBytes) {
+    const __m128i Zero = _mm_setzero_si128();
+    const __m128i Above = _mm_unpacklo_epi8(LoadPixel<S>(AboveBytes), Zero);
+    const __m128i AboveLessCorner = _mm_sub_epi16(Above, UpperLeft);
+    const __m128i LeftLessCorner = _mm_sub_epi16(Left, UpperLeft);
+    const __m128i ToLeft = Abs16(AboveLessCorner);
+    const __m128i ToAbove = Abs16(LeftLessCorner);
+    const __m128i ToUpperLeft = Abs16(_mm_add_epi16(LeftLessCorner, AboveLessCorner));
+    const __m128i NotLeft =
+        _mm_or_si128(_mm_cmpgt_epi16(ToLeft, ToAbove), _mm_cmpgt_epi16(ToLeft, ToUpperLeft));
+    const __m128i Nearer = Select(_mm_cmpgt_epi16(ToAbove, ToUpperLeft), UpperLeft, Above);
+    const __m128i Predicted = Select(NotLeft, Nearer, Left);
+    Left = _mm_and_si128(_mm_add_epi16(_mm_unpacklo_epi8(Filtered, Zero), Predicted),
+                         _mm_set1_epi16(0xFF));
+    UpperLeft = Above;
+    return _mm_packus_epi16(Left, Left);
+  }
+  __m128i Left = _mm_setzero_si128();
+  __m128i UpperLeft = _mm_setzero_si128();
+};
+
+bool HasChain(uint8_t Type) {
+  return Type == ftSub || Type == ftAverage || Type == ftPaeth;
+}
+
+// Calls Use with the chain of Type, if it has one.
+template <uint32_t S, typename TUse>
+void WithChain(uint8_t Type, TUse Use) {
+  switch (Type) {
+  case ftSub:
+    return Use(TSubChain<S>{});
+  case ftAverage:
+    return Use(TAverageChain<S>{});
+  case ftPaeth:
+    return Use(TPaethChain<S>{});
+  default:
+    return;
+  }
+}
+
+// A row walked a pixel per step, over the whole pixels whose access stays inside it. A pixel
+// narrower than its access spills its store into the next pixel, which has been loaded before
+// and is written back whole by Finish.
+template <uint32_t S, typename TChain>
+class TRowWalk {
 public:
-  TAverageWalk(uint8_t* Row, const uint8_t* Up) : At(Row), Above(Up), Filtered(LoadPixel<S>(Row)) {}
+  TRowWalk(uint8_t* Row, const uint8_t* Up) : At(Row), Above(Up), Filtered(LoadPixel<S>(Row)) {}
+  // The pixels walked in a row of Count bytes.
+  static uint32_t Pixels(uint32_t Count) {
+    return Count < S + AccessBytes<S> ? 0 : (Count - AccessBytes<S>) / S;
+  }
   void Step() {
     const __m128i Next = LoadPixel<S>(At + S);
-    StorePixel<S>(At, AverageNext(NotLeft, Filtered, LoadPixel<S>(Above)));
+    StorePixel<S>(At, Chain(Filtered, Above));
     Filtered = Next;
     At += S;
     Above += S;
@@ -158,21 +192,36 @@ private:
   uint8_t* At;
   const uint8_t* Above;
   __m128i Filtered;
-  __m128i NotLeft = _mm_set1_epi8(-1);
+  TChain Chain;
 };
 
-// Two Average rows, Second below First: Second walks Lag pixels behind, reading the bytes above
-// it after First stored them, so the two chains are independent and run side by side, taking
-// little more time than one. Returns the bytes done in each row.
-template <uint32_t S>
-uint32_t UnfilterAveragePairSse2(uint8_t* First, uint8_t* Second, const uint8_t* Up,
-                                 uint32_t Count) {
-  constexpr uint32_t Lag = 16;
-  if (Count < S + AccessBytes<S>)
+// Returns the bytes done.
+template <uint32_t S, typename TChain>
+uint32_t UnfilterSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
+  const uint32_t Pixels = TRowWalk<S, TChain>::Pixels(Count);
+  if (Pixels == 0)
     return 0;
-  const uint32_t Pixels = (Count - AccessBytes<S>) / S;
+  TRowWalk<S, TChain> Walk(Row, Up);
+  // Counted, so that the unrolled body tests once per four pixels.
+#pragma GCC unroll 4
+  for (uint32_t p = 0; p < Pixels; ++p)
+    Walk.Step();
+  Walk.Finish();
+  return Pixels * S;
+}
+
+// Two rows, Second below First: Second walks Lag pixels behind, reading the bytes above it after
+// First stored them, so the two chains are independent and run side by side, taking little more
+// time than one. Returns the bytes done in each row.
+template <uint32_t S, typename TFirstChain, typename TSecondChain>
+uint32_t UnfilterPairSse2(uint8_t* First, uint8_t* Second, const uint8_t* Up, uint32_t Count) {
+  constexpr uint32_t Lag = 16;
+  const uint32_t Pixels = TRowWalk<S, TFirstChain>::Pixels(Count);
+  if (Pixels == 0)
+    return 0;
   const uint32_t Ahead = std::min(Lag, Pixels);
-  TAverageWalk<S> Upper(First, Up), Lower(Second, First);
+  TRowWalk<S, TFirstChain> Upper(First, Up);
+  TRowWalk<S, TSecondChain> Lower(Second, First);
   for (uint32_t p = 0; p < Ahead; ++p)
     Upper.Step();
   for (uint32_t p = Ahead; p < Pixels; ++p) {
@@ -186,63 +235,33 @@ uint32_t UnfilterAveragePairSse2(uint8_t* First, uint8_t* Second, const uint8_t*
   return Pixels * S;
 }
 
-__m128i Abs16(__m128i Value) {
-  return _mm_max_epi16(Value, _mm_sub_epi16(_mm_setzero_si128(), Value));
-}
-
-__m128i Select(__m128i Mask, __m128i IfSet, __m128i IfClear) {
-  return _mm_or_si128(_mm_and_si128(Mask, IfSet), _mm_andnot_si128(Mask, IfClear));
-}
-
-// The predictor in 16-bit lanes, with the same distances as the plain one; the pixel above is
-// the next pixel's upper left.
-template <uint32_t S>
-uint32_t UnfilterPaethSse2(uint8_t* Row, const uint8_t* Up, uint32_t Count) {
-  const __m128i Zero = _mm_setzero_si128();
-  const __m128i LowBytes = _mm_set1_epi16(0xFF);
-  __m128i Left = Zero, UpperLeft = Zero;
-  return WalkPixels<S>(Row, Up, Count, [&](__m128i Filtered, const uint8_t* AboveBytes) {
-    const __m128i Above = _mm_unpacklo_epi8(LoadPixel<S>(AboveBytes), Zero);
-    const __m128i AboveLessCorner = _mm_sub_epi16(Above, UpperLeft);
-    const __m128i LeftLessCorner = _mm_sub_epi16(Left, UpperLeft);
-    const __m128i ToLeft = Abs16(AboveLessCorner);
-    const __m128i ToAbove = Abs16(LeftLessCorner);
-    const __m128i ToUpperLeft = Abs16(_mm_add_epi16(LeftLessCorner, AboveLessCorner));
-    const __m128i NotLeft =
-        _mm_or_si128(_mm_cmpgt_epi16(ToLeft, ToAbove), _mm_cmpgt_epi16(ToLeft, ToUpperLeft));
-    const __m128i Nearer = Select(_mm_cmpgt_epi16(ToAbove, ToUpperLeft), UpperLeft, Above);
-    const __m128i Predicted = Select(NotLeft, Nearer, Left);
-    Left = _mm_and_si128(_mm_add_epi16(_mm_unpacklo_epi8(Filtered, Zero), Predicted), LowBytes);
-    UpperLeft = Above;
-    return _mm_packus_epi16(Left, Left);
-  });
-}
-
 template <uint32_t S>
 void UnfilterWide(uint8_t Type, uint8_t* Row, const uint8_t* Up, uint32_t Count) {
   uint32_t Done = 0;
-  switch (Type) {
-  case ftSub:
-    Done = UnfilterSubSse2<S>(Row, Count);
-    break;
-  case ftAverage:
-    Done = UnfilterAverageSse2<S>(Row, Up, Count);
-    break;
-  case ftPaeth:
-    if constexpr (S != 3)
-      Done = UnfilterPaethSse2<S>(Row, Up, Count);
-    break;
-  default:
-    break;
-  }
+  if (S != 3 || Type != ftPaeth)
+    WithChain<S>(Type,
+                 [&](auto Chain) { Done = UnfilterSse2<S, decltype(Chain)>(Row, Up, Count); });
   Unfilter<S, Paeth>(Type, S, Row, Up, Count, Done);
 }
 
+// Rows with a chain each go side by side; the others one after the other.
 template <uint32_t S>
-void UnfilterAveragePair(uint8_t* First, uint8_t* Second, const uint8_t* Up, uint32_t Count) {
-  const uint32_t Done = UnfilterAveragePairSse2<S>(First, Second, Up, Count);
-  Unfilter<S, Paeth>(ftAverage, S, First, Up, Count, Done);
-  Unfilter<S, Paeth>(ftAverage, S, Second, First, Count, Done);
+void UnfilterPairWide(const uint8_t (&Types)[2], uint8_t* First, uint8_t* Second, const uint8_t* Up,
+                      uint32_t Count) {
+  if (!HasChain(Types[0]) || !HasChain(Types[1])) {
+    UnfilterWide<S>(Types[0], First, Up, Count);
+    UnfilterWide<S>(Types[1], Second, First, Count);
+    return;
+  }
+  uint32_t Done = 0;
+  WithChain<S>(Types[0], [&](auto FirstChain) {
+    WithChain<S>(Types[1], [&](auto SecondChain) {
+      Done = UnfilterPairSse2<S, decltype(FirstChain), decltype(SecondChain)>(First, Second, Up,
+                                                                              Count);
+    });
+  });
+  Unfilter<S, Paeth>(Types[0], S, First, Up, Count, Done);
+  Unfilter<S, Paeth>(Types[1], S, Second, First, Count, Done);
 }
 
 #else
@@ -284,17 +303,15 @@ void UnfilterRow(uint8_t Type, uint32_t Stride, uint8_t* Row, const uint8_t* Up,
 void UnfilterRowPair(const uint8_t (&Types)[2], uint32_t Stride, uint8_t* First, uint8_t* Second,
                      const uint8_t* Up, uint32_t Count) {
 #ifdef VQZ_SSE2
-  if (Types[0] == ftAverage && Types[1] == ftAverage) {
-    switch (Stride) {
-    case 3:
-      return UnfilterAveragePair<3>(First, Second, Up, Count);
-    case 4:
-      return UnfilterAveragePair<4>(First, Second, Up, Count);
-    case 6:
-      return UnfilterAveragePair<6>(First, Second, Up, Count);
-    default:
-      break;
-    }
+  switch (Stride) {
+  case 3:
+    return UnfilterPairWide<3>(Types, First, Second, Up, Count);
+  case 4:
+    return UnfilterPairWide<4>(Types, First, Second, Up, Count);
+  case 6:
+    return UnfilterPairWide<6>(Types, First, Second, Up, Count);
+  default:
+    break;
   }
 #endif
   UnfilterRow(Types[0], Stride, First, Up, Count);
