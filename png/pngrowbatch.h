@@ -20,6 +20,11 @@ constexpr uint32_t SkewedLanes = 16;
 // bytes; the chooser takes whichever costs less for these types.
 void UnfilterSkewedPlain(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count);
 void UnfilterSkewedTogether(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count);
+// The lanes side by side on one processor path (UnfilterSkewedTogether takes the widest this
+// processor has); false, with nothing done, where this build or processor lacks the path.
+enum TSkewedPath : int { spSse2, spAvx512Vbmi };
+bool UnfilterSkewedTogetherOn(TSkewedPath Path, uint8_t* Lanes, size_t Pitch, const uint8_t* Types,
+                              uint32_t Count);
 void UnfilterSkewed(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count);
 
 // Rows waiting to have their filters undone. Each row is inflated with its filter byte first into

@@ -54,9 +54,32 @@ std::vector<TBytes> RandomRows(std::mt19937& Generator, uint32_t Count) {
   return Rows;
 }
 
+void UnfilterOnSse2(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count) {
+  UnfilterSkewedTogetherOn(spSse2, Lanes, Pitch, Types, Count);
+}
+
+void UnfilterOnAvx512Vbmi(uint8_t* Lanes, size_t Pitch, const uint8_t* Types, uint32_t Count) {
+  UnfilterSkewedTogetherOn(spAvx512Vbmi, Lanes, Pitch, Types, Count);
+}
+
+// Each processor path this machine has, and the routines that choose among them.
+std::vector<TUnfilterSkewed> FastRoutines() {
+  std::vector<TUnfilterSkewed> Routines{&UnfilterSkewedTogether, &UnfilterSkewed};
+  TSkewedLanes Probe(1);
+  const uint8_t Types[SkewedLanes] = {};
+  const auto Has = [&](TSkewedPath Path) {
+    return UnfilterSkewedTogetherOn(Path, Probe.Lanes(), Probe.Pitch, Types, 1);
+  };
+  if (Has(spSse2))
+    Routines.push_back(&UnfilterOnSse2);
+  if (Has(spAvx512Vbmi))
+    Routines.push_back(&UnfilterOnAvx512Vbmi);
+  return Routines;
+}
+
 TEST(SkewedRows, TogetherEqualsPlainForMixedTypesAndLengths) {
   std::mt19937 Generator(11);
-  for (const TUnfilterSkewed Fast : {&UnfilterSkewedTogether, &UnfilterSkewed})
+  for (const TUnfilterSkewed Fast : FastRoutines())
     for (int Trial = 0; Trial < 200; ++Trial) {
       const uint32_t Count = Trial < 100 ? 1 + Trial % 64 : 100 + Generator() % 3000;
       uint8_t Types[SkewedLanes];
@@ -70,7 +93,7 @@ TEST(SkewedRows, TogetherEqualsPlainForMixedTypesAndLengths) {
 
 // Even lanes undo to every pair of neighbours, odd lanes to left bytes that run through every
 // value over the batches: each odd lane meets every (left, up, upper-left) triple.
-TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
+void ExpectPaethForEveryTriple(TUnfilterSkewed Fast) {
   const TBytes Pairs = EveryPairOnce();
   const auto Count = static_cast<uint32_t>(Pairs.size());
   uint8_t Types[SkewedLanes];
@@ -84,10 +107,15 @@ TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
     std::memcpy(Lanes.Row(0), Pairs.data(), Count);
     for (uint32_t k = 1; k < SkewedLanes; ++k)
       std::memcpy(Lanes.Row(k), PaethFiltered(Decoded[k], Decoded[k - 1], 1).data(), Count);
-    UnfilterSkewedTogether(Lanes.Lanes(), Lanes.Pitch, Types, Count);
+    Fast(Lanes.Lanes(), Lanes.Pitch, Types, Count);
     for (uint32_t k = 1; k < SkewedLanes; ++k)
       ASSERT_EQ(Lanes.RowBytes(k), Decoded[k]) << "batch " << Batch << ", lane " << k;
   }
+}
+
+TEST(SkewedRows, TogetherUndoesPaethForEveryTriple) {
+  for (const TUnfilterSkewed Fast : FastRoutines())
+    ExpectPaethForEveryTriple(Fast);
 }
 
 // A batch carries its last row over as the one above the next: many batches of random rows,
