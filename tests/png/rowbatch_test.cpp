@@ -2,6 +2,7 @@
 // rows undone one after another.
 #include "png/pngimage.h"
 #include "png/pngrowbatch.h"
+#include "png/pngskewed.h"
 #include "png/pngunfilter.h"
 
 #include "tests/png/paeth_oracle.h"
