@@ -150,8 +150,10 @@ constexpr TByteIndex JoinFourColumns(int Half) {
 }
 
 // GCC 12's extract and cast intrinsics start from an undefined vector it then warns about.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // The 16 bytes of four lanes, Pitch apart from At on, as one vector, and back.
 VQZ_AVX512_VBMI_ROUTINE inline __m512i LoadFourLanes(const uint8_t* At, size_t Pitch) {
@@ -205,7 +207,9 @@ VQZ_AVX512_VBMI_ROUTINE inline void TransposeWide(__m512i (&Wide)[4]) {
   Wide[3] = _mm512_permutex2var_epi8(TopRight, JoinSecond, BottomRight);
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 template <bool WithAverage, bool WithPaeth>
 VQZ_AVX512_VBMI_ROUTINE void UnfilterTogetherAvx512(uint8_t* Lanes, size_t Pitch,
