@@ -1,8 +1,8 @@
 // How the codec picks a processor path, decided here only. SSE2 belongs to x86-64, so its
-// routines are compiled in there (VQZ_SSE2); SSSE3 and AVX-512 with byte permutes (VBMI) are
-// asked of the processor at run time (HasSsse3, HasAvx512Vbmi) and their routines carry a target
-// attribute. Each fast routine has a plain twin that every other processor takes, 32-bit x86
-// included, and that the tests compare it with.
+// routines are compiled in there (VQZ_SSE2); SSSE3, AVX-512 with byte permutes (VBMI) and with
+// byte dot products (VNNI) are asked of the processor at run time (HasSsse3, HasAvx512Vbmi,
+// HasAvx512Vnni) and their routines carry a target attribute. Each fast routine has a plain twin
+// that every other processor takes, 32-bit x86 included, and that the tests compare it with.
 #pragma once
 
 #if defined(__x86_64__)
@@ -19,6 +19,14 @@ inline bool HasSsse3() {
 inline bool HasAvx512Vbmi() {
   static const bool Has =
       __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+  return Has;
+}
+
+#define VQZ_AVX512_VNNI_ROUTINE __attribute__((target("avx512f,avx512bw,avx512vnni")))
+
+inline bool HasAvx512Vnni() {
+  static const bool Has =
+      __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vnni");
   return Has;
 }
 

@@ -179,4 +179,56 @@ TEST(ImageInflater, IsalEndsEveryStreamAsZlibDoes) {
   EXPECT_GT(Compared, 400);
 }
 
+// ISA-L's inflater driven as the reader drives it, the stream given Piece bytes at a time; the
+// bytes it gives until the stream ends or the pieces run out.
+TBytes InflateInPieces(const TBytes& Stream, size_t Piece) {
+  const std::unique_ptr<TImageInflater> Inflater = NewImageInflater(ikIsal);
+  TBytes Inflated;
+  std::vector<uint8_t> Room(3000);
+  size_t At = 0;
+  while (!Inflater->StreamEnded()) {
+    if (!Inflater->NeedsInput()) {
+      const int32_t Got = Inflater->Inflate(Room.data(), static_cast<int32_t>(Room.size()));
+      Inflated.insert(Inflated.end(), Room.begin(), Room.begin() + Got);
+      continue;
+    }
+    if (At == Stream.size())
+      break;
+    const size_t Count = std::min(Piece, Stream.size() - At);
+    std::copy_n(Stream.begin() + static_cast<long>(At), Count, Inflater->InputBuffer());
+    Inflater->TakeInput(static_cast<int32_t>(Count));
+    At += Count;
+  }
+  EXPECT_TRUE(Inflater->StreamEnded());
+  return Inflated;
+}
+
+// ISA-L inflates the bare deflate stream and the zlib wrapper is read around it: a sound stream
+// must end in ISA-L, wherever its pieces split the header and the check value (a stream given up
+// would only be slower, as zlib reads it again), and a wrong wrapper must be given up.
+TEST(ImageInflater, IsalReadsTheZlibWrapperOfEveryStream) {
+  if (!ImageInflaterAvailable(ikIsal))
+    GTEST_SKIP() << "this build has no ISA-L";
+  std::mt19937 Generator(23);
+  for (const uint32_t Rows : {0u, 1u, 9u, 200u})
+    for (const int Level : {0, 1, 9}) {
+      const TBytes Raw = FilteredRows(Generator, 701, Rows);
+      const TBytes Sound = Deflated(Raw, Level, 15);
+      for (const size_t Piece : {1, 2, 3, 5, 7, 4093, int{ZlibInputBufferSize}})
+        ASSERT_EQ(InflateInPieces(Sound, Piece), Raw) << Rows << " rows, pieces of " << Piece;
+      for (size_t Byte = 1; Byte <= 4; ++Byte)
+        for (const size_t Piece : {1, 3, int{ZlibInputBufferSize}}) {
+          TBytes WrongCheck = Sound;
+          WrongCheck[WrongCheck.size() - Byte] ^= 0x10;
+          EXPECT_THROW(InflateInPieces(WrongCheck, Piece), EInflaterGaveUp);
+        }
+    }
+  const TBytes Sound = Deflated(TBytes(100, 7), 6, 15);
+  TBytes BadHeaderCheck = Sound, PresetDictionary = Sound;
+  BadHeaderCheck[1] ^= 1;
+  PresetDictionary[1] = static_cast<uint8_t>(0x20 + (31 - (0x78 * 256 + 0x20) % 31) % 31);
+  for (const TBytes& Stream : {BadHeaderCheck, PresetDictionary})
+    EXPECT_THROW(InflateInPieces(Stream, 1), EInflaterGaveUp);
+}
+
 } // namespace
