@@ -44,9 +44,9 @@ VQZ_AVX512_VNNI_ROUTINE uint32_t UpdateWithAvx512Vnni(uint32_t Adler, const uint
   uint64_t First = Adler & 0xFFFFu;
   uint64_t Second = Adler >> 16;
   const __m512i Weights = _mm512_set_epi8(
-      1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
-      26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
-      49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64);
+      1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
+      27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49,
+      50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64);
   const __m512i Zero = _mm512_setzero_si512();
   while (Count >= VectorBytes) {
     const size_t Vectors = std::min(Count / VectorBytes, VectorsPerBlock);

@@ -26,12 +26,13 @@ TEST(Adler32, EveryPathEqualsTheDefinition) {
   for (uint8_t& Byte : Noise)
     Byte = static_cast<uint8_t>(Generator());
   const std::vector<uint8_t> Full(3 * 32768 + 200, 255);
-  int PathsRun = 0;
   for (const TAdlerPath Path : {apIsal, apAvx512Vnni}) {
     uint32_t Probe = 1;
-    if (!UpdateAdler32On(Path, Probe, nullptr, 0))
+    // ISA-L's routine is there in every build that has this file.
+    if (!UpdateAdler32On(Path, Probe, nullptr, 0)) {
+      EXPECT_NE(Path, apIsal);
       continue;
-    ++PathsRun;
+    }
     const auto Expect = [&](const std::vector<uint8_t>& Bytes, size_t Offset, size_t Count,
                             uint32_t Start) {
       uint32_t Adler = Start;
@@ -49,7 +50,6 @@ TEST(Adler32, EveryPathEqualsTheDefinition) {
     }
     Expect(Noise, 3, Noise.size() - 3, 1);
   }
-  EXPECT_GE(PathsRun, 1);
   EXPECT_EQ(UpdateAdler32(1, Noise.data(), Noise.size()),
             AdlerByDefinition(1, Noise.data(), Noise.size()));
 }
