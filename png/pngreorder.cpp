@@ -2,11 +2,12 @@
 
 #include "png/pngcpu.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #ifdef VQZ_SSE2
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 void ReorderRgb8Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
@@ -24,6 +25,11 @@ void ReorderRgba8Plain(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uin
     Dest[3 * X + 2] = Source[4 * X];
     Alpha[X] = Source[4 * X + 3];
   }
+}
+
+void SpreadRgb8Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Pixels, uint32_t Step) {
+  for (uint32_t K = 0; K < Pixels; ++K)
+    ReorderRgb8Plain(Source + 3 * K, Dest + 3 * Step * K, 1);
 }
 
 #ifdef VQZ_SSE2
@@ -71,7 +77,58 @@ VQZ_SSSE3_ROUTINE uint32_t ReorderRgba8Ssse3(const uint8_t* Source, uint8_t* Des
   return X;
 }
 
+// A vector of 64 DIB bytes takes the pixels Step apart whose three bytes fit it: one permute puts
+// them in place, blue first, and a masked store writes their bytes alone.
+template <uint32_t Step>
+struct TSpread {
+  static constexpr uint32_t Pixels = (64 - 3) / (3 * Step) + 1;
+  static constexpr std::array<uint8_t, 64> Index = [] {
+    std::array<uint8_t, 64> Lanes{};
+    for (uint32_t K = 0; K < Pixels; ++K)
+      for (uint32_t C = 0; C < 3; ++C)
+        Lanes[3 * Step * K + C] = static_cast<uint8_t>(3 * K + 2 - C);
+    return Lanes;
+  }();
+  static constexpr uint64_t WholeMask = [] {
+    uint64_t Mask = 0;
+    for (uint32_t K = 0; K < Pixels; ++K)
+      Mask |= uint64_t{7} << (3 * Step * K);
+    return Mask;
+  }();
+  // The DIB bytes of the first Count pixels (1..Pixels), which end below the vector's last byte.
+  static uint64_t StoreMask(uint32_t Count) {
+    return WholeMask & ((uint64_t{1} << (3 * Step * (Count - 1) + 3)) - 1);
+  }
+};
+
+template <uint32_t Step>
+VQZ_AVX512_VBMI_ROUTINE void SpreadRgb8Avx512(const uint8_t* Source, uint8_t* Dest,
+                                              uint32_t Pixels) {
+  using TLayout = TSpread<Step>;
+  const __m512i Index = _mm512_loadu_si512(TLayout::Index.data());
+  for (uint32_t K = 0; K < Pixels; K += TLayout::Pixels) {
+    const uint32_t Count = std::min(Pixels - K, TLayout::Pixels);
+    const __m512i Bytes = _mm512_maskz_loadu_epi8((uint64_t{1} << (3 * Count)) - 1, Source + 3 * K);
+    const uint64_t Mask = TLayout::StoreMask(Count);
+    _mm512_mask_storeu_epi8(Dest + 3 * Step * K, Mask,
+                            _mm512_maskz_permutexvar_epi8(Mask, Index, Bytes));
+  }
+}
+
 } // namespace
+
+void SpreadRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Pixels, uint32_t Step) {
+  if (!HasAvx512Vbmi() || (Step != 2 && Step != 4 && Step != 8)) {
+    SpreadRgb8Plain(Source, Dest, Pixels, Step);
+    return;
+  }
+  if (Step == 2)
+    SpreadRgb8Avx512<2>(Source, Dest, Pixels);
+  else if (Step == 4)
+    SpreadRgb8Avx512<4>(Source, Dest, Pixels);
+  else
+    SpreadRgb8Avx512<8>(Source, Dest, Pixels);
+}
 
 void ReorderRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
   const uint32_t Done = HasSsse3() ? ReorderRgb8Ssse3(Source, Dest, Width) : 0;
@@ -84,6 +141,10 @@ void ReorderRgba8(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t
 }
 
 #else
+
+void SpreadRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Pixels, uint32_t Step) {
+  SpreadRgb8Plain(Source, Dest, Pixels, Step);
+}
 
 void ReorderRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
   ReorderRgb8Plain(Source, Dest, Width);

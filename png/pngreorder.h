@@ -9,3 +9,8 @@ void ReorderRgb8Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Width);
 void ReorderRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Width);
 void ReorderRgba8Plain(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t Width);
 void ReorderRgba8(const uint8_t* Source, uint8_t* Dest, uint8_t* Alpha, uint32_t Width);
+
+// The Pixels of an Adam7 pass's 8-bit RGB row reordered into DIB pixels Step (2, 4 or 8) apart,
+// the first at Dest; the pixels between, stored by other passes, are left as they are.
+void SpreadRgb8Plain(const uint8_t* Source, uint8_t* Dest, uint32_t Pixels, uint32_t Step);
+void SpreadRgb8(const uint8_t* Source, uint8_t* Dest, uint32_t Pixels, uint32_t Step);

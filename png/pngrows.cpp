@@ -113,6 +113,18 @@ void StoreRowRgba8Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, 
   ReorderRgba8(Source, Dest, Alpha, static_cast<uint32_t>(Decoder.DecodeWidth));
 }
 
+// Without gamma, the passes of truecolour are reordered in blocks too; the last holds whole rows.
+void StorePassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
+                              uint8_t* Alpha, uint8_t* Dest) {
+  const TAdam7Pass& P = Adam7Passes[Pass];
+  if (P.ColumnStep == 1)
+    StoreRowRgb8Uncorrected(Decoder, Source, Dest, Alpha);
+  else
+    SpreadRgb8(Source, Dest + 3 * P.StartColumn,
+               static_cast<uint32_t>(P.Columns(Decoder.DecodeWidth)),
+               static_cast<uint32_t>(P.ColumnStep));
+}
+
 // The last Adam7 pass holds whole rows, which the row decoder stores faster.
 template <TPixelStore Put, TRowDecoder WholeRow>
 void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, uint8_t* Alpha,
@@ -166,8 +178,7 @@ TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
   if (ColorType == COLOR_RGB) {
     if (!Corrected)
       return Deep ? WithPut<PutRgb16<false>>
-                  : TDecoderPair{&StoreRowRgb8Uncorrected,
-                                 &StorePassOrWholeRow<PutRgb8<false>, &StoreRowRgb8Uncorrected>};
+                  : TDecoderPair{&StoreRowRgb8Uncorrected, &StorePassRgb8Uncorrected};
     return Deep ? WithPut<PutRgb16<true>> : WithPut<PutRgb8<true>>;
   }
   if (Deep)
