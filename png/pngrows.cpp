@@ -113,26 +113,23 @@ void StoreRowRgba8Uncorrected(const TChunkIDAT& Decoder, const uint8_t* Source, 
   ReorderRgba8(Source, Dest, Alpha, static_cast<uint32_t>(Decoder.DecodeWidth));
 }
 
-// Without gamma, the passes of truecolour are reordered in blocks too; the last holds whole rows.
-void StorePassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source,
-                              uint8_t* Alpha, uint8_t* Dest) {
+// Without gamma, an 8-bit RGB pass is spread over its columns in blocks.
+void SpreadPassRgb8Uncorrected(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, uint8_t*,
+                               uint8_t* Dest) {
   const TAdam7Pass& P = Adam7Passes[Pass];
-  if (P.ColumnStep == 1)
-    StoreRowRgb8Uncorrected(Decoder, Source, Dest, Alpha);
-  else
-    SpreadRgb8(Source, Dest + 3 * P.StartColumn,
-               static_cast<uint32_t>(P.Columns(Decoder.DecodeWidth)),
-               static_cast<uint32_t>(P.ColumnStep));
+  SpreadRgb8(Source, Dest + 3 * P.StartColumn,
+             static_cast<uint32_t>(P.Columns(Decoder.DecodeWidth)),
+             static_cast<uint32_t>(P.ColumnStep));
 }
 
 // The last Adam7 pass holds whole rows, which the row decoder stores faster.
-template <TPixelStore Put, TRowDecoder WholeRow>
+template <TPassDecoder SomeColumns, TRowDecoder WholeRow>
 void StorePassOrWholeRow(const TChunkIDAT& Decoder, int Pass, const uint8_t* Source, uint8_t* Alpha,
                          uint8_t* Dest) {
   if (Adam7Passes[Pass].ColumnStep == 1)
     WholeRow(Decoder, Source, Dest, Alpha);
   else
-    StorePassWith<Put>(Decoder, Pass, Source, Alpha, Dest);
+    SomeColumns(Decoder, Pass, Source, Alpha, Dest);
 }
 
 // Packed depths share the DIB's packing: the row is one block move.
@@ -178,14 +175,17 @@ TDecoderPair TrueColourDecoders(uint8_t ColorType, bool Deep) {
   if (ColorType == COLOR_RGB) {
     if (!Corrected)
       return Deep ? WithPut<PutRgb16<false>>
-                  : TDecoderPair{&StoreRowRgb8Uncorrected, &StorePassRgb8Uncorrected};
+                  : TDecoderPair{
+                        &StoreRowRgb8Uncorrected,
+                        &StorePassOrWholeRow<&SpreadPassRgb8Uncorrected, &StoreRowRgb8Uncorrected>};
     return Deep ? WithPut<PutRgb16<true>> : WithPut<PutRgb8<true>>;
   }
   if (Deep)
     return WithPut<PutRgba16<Corrected>>;
   return Corrected ? WithPut<PutRgba8<true>>
                    : TDecoderPair{&StoreRowRgba8Uncorrected,
-                                  &StorePassOrWholeRow<PutRgba8<false>, &StoreRowRgba8Uncorrected>};
+                                  &StorePassOrWholeRow<&StorePassWith<PutRgba8<false>>,
+                                                       &StoreRowRgba8Uncorrected>};
 }
 
 TDecoderPair DecodersFor(uint8_t ColorType, uint8_t BitDepth, bool GammaInForce) {
